@@ -1,0 +1,31 @@
+# The two commands on a fresh Debian machine:
+#   make test   installs what is missing, builds everything, runs every test
+#   make run    builds and runs the program
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: all setup build test test-native test-sanitize run clean
+
+all: build
+
+setup:
+	@scripts/setup.sh core
+
+build: setup
+	cmake --preset default >/dev/null
+	cmake --build --preset default -j $(JOBS)
+
+test-native: build
+	ctest --preset default -j $(JOBS)
+
+test-sanitize: setup
+	cmake --preset sanitize >/dev/null
+	cmake --build --preset sanitize -j $(JOBS)
+	ctest --preset sanitize -j $(JOBS)
+
+test: test-native test-sanitize
+
+run: build
+	@scripts/demo.sh build/bin/quorix
+
+clean:
+	rm -rf build

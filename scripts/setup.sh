@@ -1,0 +1,44 @@
+#!/bin/sh
+# Installs the Debian packages a part of the build needs, when they are
+# missing. As root it runs apt-get itself; otherwise it prints the exact
+# command to run and stops.
+#   scripts/setup.sh core      compiler, CMake, GoogleTest, sox and ffmpeg
+#   scripts/setup.sh windows   MinGW-w64, Wine, Xvfb and ImageMagick
+#   scripts/setup.sh fuzz      clang and its fuzzing runtime
+#   scripts/setup.sh bench     hyperfine-free timing needs only sox and python3
+set -eu
+
+packages=""
+for group in "$@"; do
+  case "$group" in
+    core) packages="$packages g++ cmake make libgtest-dev sox ffmpeg python3" ;;
+    windows) packages="$packages mingw-w64 wine wine64 xvfb imagemagick x11-utils" ;;
+    fuzz) packages="$packages clang libclang-rt-dev" ;;
+    bench) packages="$packages sox python3" ;;
+    *) echo "setup.sh: unknown group '$group'" >&2; exit 2 ;;
+  esac
+done
+
+missing=""
+for p in $packages; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  case "$status" in
+    *"install ok installed"*) ;;
+    *) case " $missing " in *" $p "*) ;; *) missing="$missing $p" ;; esac ;;
+  esac
+done
+
+[ -z "$missing" ] && exit 0
+
+if [ "$(id -u)" -eq 0 ]; then
+  echo "Installing:$missing"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  # shellcheck disable=SC2086
+  apt-get install -y -qq --no-install-recommends $missing
+else
+  echo "Missing Debian packages:$missing" >&2
+  echo "Install them with:" >&2
+  echo "  sudo apt-get install -y$missing" >&2
+  exit 1
+fi
