@@ -1,6 +1,5 @@
 // EPROM image to WAV file: every byte of the header, the sample bytes of all
 // 256 codes, the rate guard and the report of every way the run can end.
-#include <math.h>
 #include <string.h>
 #include <unistd.h>
 
@@ -28,13 +27,6 @@ Bytes Header(uint32_t riff_size, uint32_t rate, uint32_t avg, uint16_t align, ui
   b.insert(b.end(), {'d', 'a', 't', 'a'});
   AppendU32(b, data_size);
   return b;
-}
-
-// Decodes a u255-law code as the drum machine's tools did: exp of the
-// magnitude over 23.08, times the signed scale, over 255, truncated.
-int32_t RefDecode(int code, int32_t scale) {
-  double sign = code & 0x80 ? 1.0 : -1.0;
-  return (int32_t)(exp((code & 0x7F) * 0.043327556325823226) * (scale * sign) * 0.00392156862745098);
 }
 
 class DmxToWav : public EngineTest {

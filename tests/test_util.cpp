@@ -1,6 +1,7 @@
 #include "test_util.h"
 
 #include <fcntl.h>
+#include <math.h>
 #include <ftw.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -114,6 +115,29 @@ Bytes Words(std::initializer_list<int> samples) {
   Bytes b;
   for (int s : samples) AppendU16(b, (uint16_t)(int16_t)s);
   return b;
+}
+
+// exp of the magnitude over 23.08, times the signed scale, over 255; the
+// drum machine's tools multiplied by the two reciprocals.
+int32_t RefDecode(int code, int32_t scale) {
+  double sign = code & 0x80 ? 1.0 : -1.0;
+  return (int32_t)(exp((code & 0x7F) * 0.043327556325823226) * (scale * sign) * 0.00392156862745098);
+}
+
+// Magnitude 23.08 ln(1 + 255 |x| / max), truncated and limited to 127; the
+// sign bit is set for zero and above.
+int RefMuLaw(int32_t x, int32_t max) {
+  double a = fabs((double)x / (double)max) * 255.0 + 1.0;
+  double m = log(a) * 23.08;
+  return (x >= 0 ? 0x80 : 0x00) | (m >= 127.0 ? 127 : (int)m);
+}
+
+// 128 + 128 x / max, truncated toward zero, limited to 0 .. 255.
+int RefLinear(int32_t x, int32_t max) {
+  double v = 128.0 * ((double)x / (double)max);
+  if (v >= 128.0) return 255;
+  if (v <= -128.0) return 0;
+  return 128 + (int)v;
 }
 
 Lines ReportLog(void) {

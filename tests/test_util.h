@@ -42,6 +42,11 @@ Bytes PcmFmt(uint16_t channels, uint16_t bits);
 // Sample bodies: 16-bit little-endian words, 8-bit bytes as given.
 Bytes Words(std::initializer_list<int> samples);
 
+// ---- Reference codecs, written from the codes' definitions ----
+int32_t RefDecode(int code, int32_t scale);  // u255-law code to a linear sample
+int RefMuLaw(int32_t x, int32_t max);        // linear sample to a u255-law code
+int RefLinear(int32_t x, int32_t max);       // linear sample to a linear offset code
+
 // ---- The engine ----
 Lines ReportLog(void);  // textline[0 .. textlines)
 // Empties the log, puts back the built-in settings, forgets the platform's
