@@ -1,0 +1,384 @@
+// The settings file: the line readers, LoadConfig over hand-edited files, the
+// exact text SaveConfig writes, round trips, and a save that cannot complete.
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "settings/settings.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// ---- The line readers on single lines ----
+
+TEST(ReadString, FindsTheKeyAndTakesTheValueAfterTheFirstEquals) {
+  struct Row {
+    const char* line;
+    int taken;
+    const char* value;
+  };
+  const Row rows[] = {
+      {"LAST_PLAYED_FILE = kick.wav\n", 1, "kick.wav"},
+      {"LAST_PLAYED_FILE=kick.wav", 1, "kick.wav"},
+      {"LAST_PLAYED_FILE = \"my kick.wav\"\n", 1, "my kick.wav"},
+      {"LAST_PLAYED_FILE = 'snare.wav' # quoted", 1, "snare.wav"},
+      {"LAST_PLAYED_FILE = \" ' \"  tom.wav\n", 1, "tom.wav"},  // any mix is skipped
+      {"LAST_PLAYED_FILE = a b  \n", 1, "a b  "},                // inner and trailing blanks kept
+      {"LAST_PLAYED_FILE = a\tb\n", 1, "a"},
+      {"LAST_PLAYED_FILE =\tkick.wav\n", 1, ""},
+      {"LAST_PLAYED_FILE =", 1, ""},
+      {"LAST_PLAYED_FILE = \n", 1, ""},
+      {"LAST_PLAYED_FILE = kick.wav\r\n", 1, "kick.wav"},
+      {"LAST_PLAYED_FILE = it's.wav", 1, "it"},
+      {"LAST_PLAYED_FILE = a=b", 1, "a=b"},
+      {"LAST_PLAYED_FILE == x", 1, "= x"},
+      {"old LAST_PLAYED_FILE was = x.wav", 1, "x.wav"},
+      {"MY_LAST_PLAYED_FILES = y.wav", 1, "y.wav"},
+      {"LAST_PLAYED_FILE = Gr\xC3\xBC\xC3\x9F" "e.wav\n", 1, "Gr\xC3\xBC\xC3\x9F" "e.wav"},
+      {"LAST_PLAYED_FILE = \x80\xFF", 1, "\x80\xFF"},
+      {"last_played_file = kick.wav", 0, "old"},
+      {"LAST_PLAYED_FILE kick.wav", 0, "old"},
+      {"= LAST_PLAYED_FILE kick.wav", 0, "old"},
+      {"", 0, "old"},
+  };
+  for (const Row& r : rows) {
+    char var[128] = "old";
+    std::string line = r.line;
+    EXPECT_EQ(ReadString(var, &line[0], "LAST_PLAYED_FILE", sizeof var), r.taken) << r.line;
+    EXPECT_STREQ(var, r.value) << r.line;
+  }
+}
+
+TEST(ReadString, StoresAtMostOneCharacterLessThanTheBuffer) {
+  for (size_t n : {126, 127, 128, 300, 1000}) {
+    const std::string value(n, 'v');
+    std::string line = "LAST_PLAYED_FILE = " + value + "\n";
+    char var[128];
+    ASSERT_EQ(ReadString(var, &line[0], "LAST_PLAYED_FILE", sizeof var), 1);
+    EXPECT_EQ(std::string(var), value.substr(0, 127)) << n;
+  }
+  // A buffer of exactly maxlen bytes on the heap, so a write past it is caught.
+  std::vector<char> small(8, 'x');
+  std::string line = "KEY = 0123456789";
+  ASSERT_EQ(ReadString(small.data(), &line[0], "KEY", (int)small.size()), 1);
+  EXPECT_STREQ(small.data(), "0123456");
+}
+
+TEST(ReadNumbers, ScanTheDecimalIntegerAfterTheEquals) {
+  struct Row {
+    const char* line;
+    int taken, value;  // value after the read, from a previous value of 42
+  };
+  const Row rows[] = {
+      {"MU_LAW = 0\n", 1, 0},
+      {"MU_LAW=7", 1, 7},
+      {"MU_LAW =   -3\n", 1, -3},
+      {"MU_LAW = +5", 1, 5},
+      {"MU_LAW =\t \t12\n", 1, 12},
+      {"MU_LAW = 007", 1, 7},
+      {"MU_LAW = 12abc", 1, 12},
+      {"MU_LAW = 3.9", 1, 3},
+      {"MU_LAW = 0x10", 1, 0},
+      {"MU_LAW = 1\r\n", 1, 1},
+      {"MU_LAW = 2147483647", 1, 2147483647},
+      {"MU_LAW = -2147483648", 1, -2147483647 - 1},
+      {"* turn MU_LAW off = 0", 1, 0},
+      {"MU_LAW = off", 1, 42},  // taken, but no number: the value stays
+      {"MU_LAW =", 1, 42},
+      {"MU_LAW = -", 1, 42},
+      {"MU_LAW = = 3", 1, 42},
+      {"MU_LAW = 2147483648", 1, 42},
+      {"MU_LAW = -2147483649", 1, 42},
+      {"MU_LAW = 99999999999999999999", 1, 42},
+      {"mu_law = 1", 0, 42},
+      {"MU_LAW 1", 0, 42},
+      {"= 1 MU_LAW", 0, 42},
+  };
+  for (const Row& r : rows) {
+    std::string line = r.line;
+    int i = 42;
+    EXPECT_EQ(ReadInteger(&line[0], "MU_LAW", &i), r.taken) << r.line;
+    EXPECT_EQ(i, r.value) << r.line;
+    int32_t l = 42;
+    EXPECT_EQ(ReadLong(&line[0], "MU_LAW", &l), r.taken) << r.line;
+    EXPECT_EQ(l, r.value) << r.line;
+  }
+}
+
+// ---- Whole files ----
+
+struct Snapshot {
+  std::string last;
+  int mu, inv, pad, autos, rom, eight;
+  double rate;
+  bool operator==(const Snapshot& o) const {
+    return last == o.last && mu == o.mu && inv == o.inv && pad == o.pad && autos == o.autos &&
+           rom == o.rom && eight == o.eight && rate == o.rate;
+  }
+};
+
+std::ostream& operator<<(std::ostream& os, const Snapshot& s) {
+  return os << "{\"" << s.last << "\" mu_law " << s.mu << " invert " << s.inv << " pad "
+            << s.pad << " autoscale " << s.autos << " rom " << s.rom << " eightbit " << s.eight
+            << " rate " << s.rate << "}";
+}
+
+Snapshot Take() {
+  return {last_played_file, mu_law, invert, pad_first_two_bytes, autoscale, rom_size_index,
+          eightbit, sample_rate};
+}
+
+void Apply(const Snapshot& s) {
+  snprintf(last_played_file, sizeof last_played_file, "%s", s.last.c_str());
+  mu_law = s.mu;
+  invert = s.inv;
+  pad_first_two_bytes = s.pad;
+  autoscale = s.autos;
+  rom_size_index = s.rom;
+  eightbit = s.eight;
+  sample_rate = s.rate;
+}
+
+const Snapshot kDefaults = {"", 1, 0, 1, 0, 1, 0, 24000.0};
+
+bool WriteFile(const std::string& path, const std::string& text) {
+  FILE* f = fopen(path.c_str(), "wb");
+  if (!f) return false;
+  bool ok = fwrite(text.data(), 1, text.size(), f) == text.size();
+  return fclose(f) == 0 && ok;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::string text;
+  FILE* f = fopen(path.c_str(), "rb");
+  if (!f) return "(missing)";
+  for (int c; (c = fgetc(f)) != EOF;) text += (char)c;
+  fclose(f);
+  return text;
+}
+
+class ConfigFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetSettings();
+    HeadlessReset();
+    std::string pattern = (fs::temp_directory_path() / "quorix-settings-XXXXXX").string();
+    ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
+    dir = pattern;
+    path = dir + "/quorix.ini";
+    ASSERT_LT(path.size() + 4, sizeof configfile);
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(dir, ignored);
+    ResetSettings();
+    HeadlessReset();
+  }
+  void Load(const std::string& text) {
+    ASSERT_TRUE(WriteFile(path, text));
+    LoadConfig(path.c_str());
+  }
+
+  std::string dir, path;
+};
+
+TEST_F(ConfigFile, LoadingTakesEachRecognisedLine) {
+  struct Row {
+    const char* what;
+    std::string text;
+    void (*change)(Snapshot&);
+  };
+  const Row rows[] = {
+      {"empty file", "", [](Snapshot&) {}},
+      {"comments only", "* Automatically generated configuration file for QUORIX\n\n# none\n",
+       [](Snapshot&) {}},
+      {"every key",
+       "LAST_PLAYED_FILE = kick.wav\nMU_LAW = 0\nINVERT = 1\nPAD_FIRST_TWO_BYTES = 0\n"
+       "AUTOSCALE = 1\nROM_SIZE_INDEX = 3\nEIGHTBIT = 1\nSAMPLE_RATE = 31250\n",
+       [](Snapshot& s) { s = {"kick.wav", 0, 1, 0, 1, 3, 1, 31250.0}; }},
+      {"keys are case-sensitive", "mu_law = 0\nSample_Rate = 8000\n", [](Snapshot&) {}},
+      {"key in a comment", "# MU_LAW was off = 0 here\n", [](Snapshot& s) { s.mu = 0; }},
+      {"earlier key in the order wins", "INVERT MU_LAW = 5\n", [](Snapshot& s) { s.mu = 5; }},
+      {"string key first", "LAST_PLAYED_FILE MU_LAW = 0\n", [](Snapshot& s) { s.last = "0"; }},
+      {"rate key last", "SAMPLE_RATE EIGHTBIT = 1\n", [](Snapshot& s) { s.eight = 1; }},
+      {"a key without a later equals passes the line on", "INVERT = 1 MU_LAW\n",
+       [](Snapshot& s) { s.inv = 1; }},
+      {"a key without a number keeps the line", "MU_LAW = off INVERT = 1\n", [](Snapshot&) {}},
+      {"the last line decides", "MU_LAW = 0\nMU_LAW = 3\nSAMPLE_RATE = 1\nSAMPLE_RATE = 2\n",
+       [](Snapshot& s) { s.mu = 3; s.rate = 2.0; }},
+      {"unchecked values", "MU_LAW = 7\nEIGHTBIT = -9\n",
+       [](Snapshot& s) { s.mu = 7; s.eight = -9; }},
+      {"fractional rate", "SAMPLE_RATE = 24000.7\n", [](Snapshot& s) { s.rate = 24000.0; }},
+      {"negative rate", "SAMPLE_RATE = -5\n", [](Snapshot& s) { s.rate = -5.0; }},
+      {"zero rate", "SAMPLE_RATE = 0\n", [](Snapshot& s) { s.rate = 0.0; }},
+      {"largest rate", "SAMPLE_RATE = 2147483647\n", [](Snapshot& s) { s.rate = 2147483647.0; }},
+      {"rate beyond 32 bits", "SAMPLE_RATE = 4294967296\nMU_LAW = 99999999999\n",
+       [](Snapshot&) {}},
+      {"rate without digits", "SAMPLE_RATE = fast\n", [](Snapshot&) {}},
+      {"blanks and tabs", "  \tAUTOSCALE\t=\t1\nLAST_PLAYED_FILE =  \" a  b.wav\"\n",
+       [](Snapshot& s) { s.autos = 1; s.last = "a  b.wav"; }},
+      {"a tab before the name", "LAST_PLAYED_FILE =\tkick.wav\n", [](Snapshot&) {}},
+      {"last line without a line end", "MU_LAW = 0\nINVERT = 1", [](Snapshot& s) {
+         s.mu = 0; s.inv = 1;
+       }},
+      {"CRLF lines", "LAST_PLAYED_FILE = \"C:\\drums\\kick.wav\"\r\nSAMPLE_RATE = 22050\r\n"
+                     "EIGHTBIT = 1\r\n",
+       [](Snapshot& s) { s.last = "C:\\drums\\kick.wav"; s.rate = 22050.0; s.eight = 1; }},
+      {"bytes above 0x7F", "LAST_PLAYED_FILE = J\xC3\xB6rg kick.wav\n",
+       [](Snapshot& s) { s.last = "J\xC3\xB6rg kick.wav"; }},
+      {"long value", "LAST_PLAYED_FILE = " + std::string(300, 'n') + "\n",
+       [](Snapshot& s) { s.last = std::string(127, 'n'); }},
+      // fgets hands over at most 1023 characters; each piece is a line of its own.
+      {"two pieces, two keys", "MU_LAW = 2" + std::string(1013, ' ') + "EIGHTBIT = 1\n",
+       [](Snapshot& s) { s.mu = 2; s.eight = 1; }},
+      {"a key cut between pieces", std::string(1020, '.') + "MU_LAW = 4\n", [](Snapshot&) {}},
+      {"a key in the second piece", std::string(1023, '.') + "MU_LAW = 4",
+       [](Snapshot& s) { s.mu = 4; }},
+  };
+  for (const Row& r : rows) {
+    ResetSettings();
+    Load(r.text);
+    Snapshot want = kDefaults;
+    r.change(want);
+    EXPECT_EQ(Take(), want) << r.what;
+    EXPECT_EQ(config_edit, 0) << r.what;
+  }
+}
+
+TEST_F(ConfigFile, NothingReadKeepsEverySetting) {
+  const Snapshot before = {"snare.wav", 0, 1, 0, 1, 2, 1, 8000.0};
+  Apply(before);
+  config_edit = 1;
+  LoadConfig(path.c_str());  // no file yet
+  EXPECT_EQ(Take(), before);
+  EXPECT_EQ(config_edit, 1);
+
+  ASSERT_TRUE(WriteFile(path, "MU_LAW = 1\nSAMPLE_RATE = 24000\n"));
+  HeadlessFailAllocations(0, 1);  // no line buffer
+  LoadConfig(path.c_str());
+  EXPECT_EQ(Take(), before);
+}
+
+TEST_F(ConfigFile, NoSaveWithoutChanges) {
+  SaveConfig(path.c_str());
+  EXPECT_FALSE(fs::exists(path));
+  EXPECT_FALSE(fs::exists(path + ".new"));
+
+  const std::string hand = "# mine\nMU_LAW = 0\n";
+  ASSERT_TRUE(WriteFile(path, hand));
+  mu_law = 5;
+  SaveConfig(path.c_str());
+  EXPECT_EQ(ReadFile(path), hand);
+}
+
+TEST_F(ConfigFile, SaveWritesExactlyTheseLines) {
+  config_edit = 1;
+  SaveConfig(path.c_str());
+  EXPECT_EQ(ReadFile(path),
+            "* Automatically generated configuration file for QUORIX\n"
+            "\n"
+            "MU_LAW = 1\n"
+            "INVERT = 0\n"
+            "PAD_FIRST_TWO_BYTES = 1\n"
+            "AUTOSCALE = 0\n"
+            "ROM_SIZE_INDEX = 1\n"
+            "EIGHTBIT = 0\n"
+            "SAMPLE_RATE =    24000\n");
+  EXPECT_EQ(config_edit, 0);
+  EXPECT_FALSE(fs::exists(path + ".new"));
+
+  Apply({"drums/kick 1.wav", 0, 1, 0, 1, 3, -2, 31250.4});
+  config_edit = 1;
+  SaveConfig(path.c_str());
+  EXPECT_EQ(ReadFile(path),
+            "* Automatically generated configuration file for QUORIX\n"
+            "\n"
+            "LAST_PLAYED_FILE = drums/kick 1.wav\n"
+            "MU_LAW = 0\n"
+            "INVERT = 1\n"
+            "PAD_FIRST_TWO_BYTES = 0\n"
+            "AUTOSCALE = 1\n"
+            "ROM_SIZE_INDEX = 3\n"
+            "EIGHTBIT = -2\n"
+            "SAMPLE_RATE =    31250\n");
+}
+
+TEST_F(ConfigFile, SavedRateIsTheNearestWholeNumberInEightColumns) {
+  struct Row {
+    double rate;
+    const char* line;
+  };
+  const Row rows[] = {
+      {24000.6, "SAMPLE_RATE =    24001\n"}, {8000.0, "SAMPLE_RATE =     8000\n"},
+      {0.4, "SAMPLE_RATE =        0\n"},     {-1.0, "SAMPLE_RATE =       -1\n"},
+      {123456789.2, "SAMPLE_RATE = 123456789\n"},
+  };
+  for (const Row& r : rows) {
+    sample_rate = r.rate;
+    config_edit = 1;
+    SaveConfig(path.c_str());
+    const std::string text = ReadFile(path);
+    EXPECT_EQ(text.substr(text.rfind("SAMPLE_RATE")), r.line) << r.rate;
+  }
+}
+
+TEST_F(ConfigFile, SaveThenLoadRestoresTheSettings) {
+  const Snapshot saved = {"samples/J\xC3\xB6rg kick #2.wav", 0, 1, 0, 1, -4, 1, 24000.6};
+  Apply(saved);
+  config_edit = 1;
+  SaveConfig(path.c_str());
+  ResetSettings();
+  LoadConfig(path.c_str());
+  Snapshot want = saved;
+  want.rate = 24001.0;
+  EXPECT_EQ(Take(), want);
+
+  // A name of the full 127 characters survives too.
+  const std::string longest(127, 'k');
+  snprintf(last_played_file, sizeof last_played_file, "%s", longest.c_str());
+  config_edit = 1;
+  SaveConfig(path.c_str());
+  last_played_file[0] = 0;
+  LoadConfig(path.c_str());
+  EXPECT_EQ(last_played_file, longest);
+}
+
+// The new settings go to "<file>.new" first; when that cannot be written or
+// cannot take the old file's place, the old file stays and the settings are
+// still marked for saving.
+TEST_F(ConfigFile, AFailedSaveKeepsTheOldFile) {
+  const std::string old = "MU_LAW = 0\n";
+  ASSERT_TRUE(WriteFile(path, old));
+  ASSERT_TRUE(fs::create_directory(path + ".new"));
+  config_edit = 1;
+  SaveConfig(path.c_str());
+  EXPECT_EQ(ReadFile(path), old);
+  EXPECT_EQ(config_edit, 1);
+  fs::remove(path + ".new");
+
+  const std::string nowhere = dir + "/missing/quorix.ini";
+  SaveConfig(nowhere.c_str());
+  EXPECT_FALSE(fs::exists(dir + "/missing"));
+  EXPECT_EQ(config_edit, 1);
+
+  // The new file is written but cannot replace a directory of that name.
+  const std::string occupied = dir + "/occupied";
+  ASSERT_TRUE(fs::create_directories(occupied + "/inside"));
+  SaveConfig(occupied.c_str());
+  EXPECT_TRUE(fs::is_directory(occupied + "/inside"));
+  EXPECT_FALSE(fs::exists(occupied + ".new"));
+  EXPECT_EQ(config_edit, 1);
+
+  SaveConfig(path.c_str());
+  EXPECT_EQ(config_edit, 0);
+  EXPECT_NE(ReadFile(path), old);
+}
+
+}  // namespace
