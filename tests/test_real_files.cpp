@@ -168,7 +168,7 @@ TEST_F(RealFiles, ConvertedAsTheirSamplesSay) {
   EXPECT_EQ(chunks[2].name, "LIST");
 }
 
-// Neither tool writes a PCM format chunk of 18 bytes (they keep the extra
+// Neither program writes a PCM format chunk of 18 bytes (they keep the extra
 // size field for other encodings), but other recorders do: here a sox file
 // gets that field, zero, added to its format chunk.
 TEST_F(RealFiles, EighteenByteFormatChunk) {

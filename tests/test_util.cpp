@@ -118,7 +118,7 @@ Bytes Words(std::initializer_list<int> samples) {
 }
 
 // exp of the magnitude over 23.08, times the signed scale, over 255; the
-// drum machine's tools multiplied by the two reciprocals.
+// sample software of the drum machine multiplied by the two reciprocals.
 int32_t RefDecode(int code, int32_t scale) {
   double sign = code & 0x80 ? 1.0 : -1.0;
   return (int32_t)(exp((code & 0x7F) * 0.043327556325823226) * (scale * sign) * 0.00392156862745098);

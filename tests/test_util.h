@@ -1,4 +1,4 @@
-// Helpers shared by the conversion tests: scratch directories, files as byte
+// Shared by the conversion tests: scratch directories, files as byte
 // arrays, WAV files built by hand, the report log as a list of lines, a clean
 // engine for every test, and child processes (the converter, sox, ffmpeg).
 #pragma once
