@@ -49,11 +49,17 @@ void InitReport(void) {
   reset_scroll_state();
 }
 
+// Rows of the client area found by the latest paint; 0 before the first.
+// A clear puts the bar's page back to 100, so the page the window really
+// shows is kept here.
+static int painted_page;
+
 // After a line is stored the view follows the end of the report: a report
-// that fits the page starts at the top, a longer one shows its last page.
-// The bar's position is written along with the range, so the thumb always
-// agrees with what the window shows.
+// that fits the window starts at the top, a longer one shows its last page.
+// The page and position go to the bar along with the range, so the thumb
+// always agrees with what the window shows.
 static void follow_last_line(void) {
+  if (painted_page > 0) si.nPage = (UINT)painted_page;
   int page = si.nPage > 0 ? (int)si.nPage : 1;
   vpos = textlines > page ? textlines - page : 0;
   si.nPos = vpos;
@@ -155,6 +161,7 @@ void PaintReport(HWND hWnd) {
 
   int rows = vspace > 0 ? (int)((rect.bottom - rect.top) / vspace) : 1;
   if (rows < 1) rows = 1;
+  painted_page = rows;
   if ((UINT)rows != si.nPage) {
     si.nPage = (UINT)rows;
     SetScrollInfo(hWnd, SB_VERT, &si, TRUE);
