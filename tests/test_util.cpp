@@ -196,6 +196,7 @@ uint32_t EngineTest::ConvertWav(const Bytes& wav) {
   EXPECT_TRUE(WriteBytes(Path("in.wav"), wav));
   uint32_t result = RunWavToDmx(Path("in.wav"), Path("out.bin"));
   EXPECT_EQ(HeadlessCurrentCursor(), IDC_CROSS) << "cross-hair cursor not restored";
+  EXPECT_GE(HeadlessCursorChanges(), 2) << "no wait cursor while converting";
   return result;
 }
 

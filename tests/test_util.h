@@ -63,7 +63,8 @@ class EngineTest : public ::testing::Test {
   void TearDown() override;
   std::string Path(const std::string& name) const { return dir + "/" + name; }
   // Writes `wav` to in.wav, converts it to out.bin, and returns the result;
-  // every exit must leave the cross-hair cursor.
+  // the wait cursor must have been shown and every exit must leave the
+  // cross-hair cursor.
   uint32_t ConvertWav(const Bytes& wav);
   Bytes Image(void) const { return ReadBytes(Path("out.bin")); }
   // The log of a run of ConvertWav: the two name lines, then `rest`.
