@@ -22,6 +22,7 @@ static int32_t peak;          // the linear value that maps to full scale
 static int32_t newpeak;       // largest magnitude met in the current pass
 static int64_t n_outs;        // codes written over all data chunks
 static FILE* output;
+static int out_of_memory;     // the walk stopped for want of memory, not bad input
 
 // Decodes the frame at the start of sampbuf into one linear sample on a
 // 16-bit scale. Stereo is mixed by halving the sum, truncating toward zero.
@@ -58,6 +59,7 @@ static int format_usable(const struct WAVEfmt* fmt, unsigned bits) {
     uint8_t* wider = (uint8_t*)PlatformRealloc(sampbuf, fmt->wBlockAlign);
     if (!wider) {
       ReportLine("Not enough memory for a frame of this file.");
+      out_of_memory = 1;
       return 0;
     }
     sampbuf = wider;
@@ -123,6 +125,7 @@ static uint32_t stop_early(FILE* ip) {
 uint32_t ConvertWAVToDMX(void) {
   conversion_outcome = OUTCOME_NOT_STARTED;
   n_outs = 0;
+  out_of_memory = 0;
   peak = FULL_SCALE;
   pass = autoscale ? 0 : 1;
   ShowWaitCursor();
@@ -170,8 +173,8 @@ uint32_t ConvertWAVToDMX(void) {
     return 1;
   }
   if (walk == WALK_REJECTED) {
-    conversion_outcome = OUTCOME_REJECTED;
-    return 0;
+    conversion_outcome = out_of_memory ? OUTCOME_NOT_STARTED : OUTCOME_REJECTED;
+    return out_of_memory ? 1 : 0;
   }
   ReportLine("Finished.");
   InvalidateRect(MyWindow, NULL, TRUE);
