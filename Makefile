@@ -3,7 +3,7 @@
 #   make run    builds and runs the program
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all setup build test test-native test-sanitize run clean
+.PHONY: all setup build test test-native test-sanitize run bench clean
 
 all: build
 
@@ -23,6 +23,11 @@ test-sanitize: setup
 	ctest --preset sanitize -j $(JOBS)
 
 test: test-native test-sanitize
+
+# Speed and memory against sox and cat; not part of the tests.
+bench: build
+	@scripts/setup.sh bench
+	python3 scripts/bench.py
 
 run: build
 	@scripts/demo.sh build/bin/quorix
