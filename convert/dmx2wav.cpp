@@ -96,23 +96,29 @@ uint32_t ConvertDMXtoWAV(void) {
   // the file grows while it is read. The image is read and the samples are
   // written a block at a time through tables of the decoded codes.
   static int32_t value_of[256];
+  static uint8_t sample_bytes[256][2];  // each code's sample as the WAV file holds it
   static uint8_t codes[IMAGE_BLOCK];
   static uint8_t wav_bytes[2 * IMAGE_BLOCK];
   BuildDecodeTable(value_of, bytes_per_sample == 2 ? 32767 : 127);
+  for (int c = 0; c < 256; c++) {
+    int32_t v = value_of[c];
+    if (bytes_per_sample == 2) {
+      sample_bytes[c][0] = (uint8_t)(v & 0xFF);
+      sample_bytes[c][1] = (uint8_t)((v >> 8) & 0xFF);
+    } else {
+      // At this scale no code reaches +-128, so every sample fits a byte.
+      sample_bytes[c][0] = (uint8_t)(v + 128);
+    }
+  }
   int32_t converted = 0;
   while (converted < number_of_samples) {
     int32_t left = number_of_samples - converted;
     size_t want = left < IMAGE_BLOCK ? (size_t)left : (size_t)IMAGE_BLOCK;
     size_t got = fread(codes, 1, want, ip);
     if (bytes_per_sample == 2) {
-      for (size_t i = 0; i < got; i++) {
-        int32_t v = value_of[codes[i]];
-        wav_bytes[2 * i] = (uint8_t)(v & 0xFF);
-        wav_bytes[2 * i + 1] = (uint8_t)((v >> 8) & 0xFF);
-      }
+      for (size_t i = 0; i < got; i++) memcpy(wav_bytes + 2 * i, sample_bytes[codes[i]], 2);
     } else {
-      // At this scale no code reaches +-128, so every sample fits a byte.
-      for (size_t i = 0; i < got; i++) wav_bytes[i] = (uint8_t)(value_of[codes[i]] + 128);
+      for (size_t i = 0; i < got; i++) wav_bytes[i] = sample_bytes[codes[i]][0];
     }
     fwrite(wav_bytes, (size_t)bytes_per_sample, got, op);
     converted += (int32_t)got;
