@@ -60,51 +60,41 @@ static inline int32_t word_at(const uint8_t* p) {
 #endif
 }
 
+// Keeps one decoded sample and widens the extremes met so far. Every sample
+// fits 16 bits, and extremes in 16 bits rather than a 32-bit magnitude let
+// the compiler handle many samples at once.
+static inline void take(int32_t s, size_t i, int keep, int16_t* hi, int16_t* lo) {
+  int16_t s16 = (int16_t)s;
+  if (keep) samples[i] = s16;
+  *hi = s16 > *hi ? s16 : *hi;
+  *lo = s16 < *lo ? s16 : *lo;
+}
+
 // Decodes n frames of `align` bytes from `in`, as decode_frame does, into
 // samples[] when `keep` is set, and returns the largest magnitude among
 // them. Frames that hold exactly their samples, as nearly every file has
 // them, get loops of their own that the compiler can keep tight.
 static int32_t decode_block(const uint8_t* in, size_t n, unsigned align, unsigned channels,
                             unsigned bits, int keep) {
-  int32_t hi = 0, lo = 0;  // the extremes, so that no loop needs a magnitude
+  int16_t hi = 0, lo = 0;
   if (bits <= 8 && channels == 1 && align == 1) {
-    for (size_t i = 0; i < n; i++) {
-      int32_t s = ((int32_t)in[i] - 128) * 256;
-      if (keep) samples[i] = (int16_t)s;
-      hi = s > hi ? s : hi;
-      lo = s < lo ? s : lo;
-    }
+    for (size_t i = 0; i < n; i++) take(((int32_t)in[i] - 128) * 256, i, keep, &hi, &lo);
   } else if (bits <= 8 && channels == 2 && align == 2) {
-    for (size_t i = 0; i < n; i++) {
-      int32_t s = (((int32_t)in[2 * i] - 128) * 256 + ((int32_t)in[2 * i + 1] - 128) * 256) / 2;
-      if (keep) samples[i] = (int16_t)s;
-      hi = s > hi ? s : hi;
-      lo = s < lo ? s : lo;
-    }
+    for (size_t i = 0; i < n; i++)
+      take((((int32_t)in[2 * i] - 128) * 256 + ((int32_t)in[2 * i + 1] - 128) * 256) / 2, i, keep,
+           &hi, &lo);
   } else if (bits > 8 && channels == 1 && align == 2) {
-    for (size_t i = 0; i < n; i++) {
-      int32_t s = word_at(in + 2 * i);
-      if (keep) samples[i] = (int16_t)s;
-      hi = s > hi ? s : hi;
-      lo = s < lo ? s : lo;
-    }
+    for (size_t i = 0; i < n; i++) take(word_at(in + 2 * i), i, keep, &hi, &lo);
   } else if (bits > 8 && channels == 2 && align == 4) {
-    for (size_t i = 0; i < n; i++) {
-      int32_t s = (word_at(in + 4 * i) + word_at(in + 4 * i + 2)) / 2;
-      if (keep) samples[i] = (int16_t)s;
-      hi = s > hi ? s : hi;
-      lo = s < lo ? s : lo;
-    }
+    for (size_t i = 0; i < n; i++)
+      take((word_at(in + 4 * i) + word_at(in + 4 * i + 2)) / 2, i, keep, &hi, &lo);
   } else {
     for (size_t i = 0; i < n; i++) {
       memcpy(sampbuf, in + i * align, align);
-      int32_t s = decode_frame(channels, bits);
-      if (keep) samples[i] = (int16_t)s;
-      hi = s > hi ? s : hi;
-      lo = s < lo ? s : lo;
+      take(decode_frame(channels, bits), i, keep, &hi, &lo);
     }
   }
-  return hi > -lo ? hi : -lo;
+  return hi > -(int32_t)lo ? hi : -(int32_t)lo;
 }
 
 // Formats this program cannot turn into codes sensibly are refused before a
