@@ -1,6 +1,7 @@
 # The two commands on a fresh Debian machine:
 #   make test   installs what is missing, builds everything, runs every test
 #   make run    builds and runs the program
+#   make bench  times the conversions against sox and cat (not part of the tests)
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 .PHONY: all setup build test test-native test-sanitize run bench clean
