@@ -1,4 +1,4 @@
-# The two commands on a fresh Debian machine:
+# The commands on a fresh Debian machine:
 #   make test   installs what is missing, builds everything, runs every test
 #   make run    builds and runs the program
 #   make bench  times the conversions against sox and cat (not part of the tests)
