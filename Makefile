@@ -1,9 +1,10 @@
-# The two commands on a fresh Debian machine:
+# The commands on a fresh Debian machine:
 #   make test   installs what is missing, builds everything, runs every test
 #   make run    builds and runs the program
+#   make bench  times the conversions against sox and cat (not part of the tests)
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all setup build test test-native test-sanitize run clean
+.PHONY: all setup build test test-native test-sanitize run bench clean
 
 all: build
 
@@ -23,6 +24,11 @@ test-sanitize: setup
 	ctest --preset sanitize -j $(JOBS)
 
 test: test-native test-sanitize
+
+# Speed and memory against sox and cat; not part of the tests.
+bench: build
+	@scripts/setup.sh bench
+	python3 scripts/bench.py
 
 run: build
 	@scripts/demo.sh build/bin/quorix

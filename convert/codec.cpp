@@ -49,3 +49,40 @@ int linear(int32_t x, int32_t max) {
 }
 
 int32_t sign_extend(uint16_t n) { return (int32_t)(int16_t)n; }
+
+// Either encoder's code moves one way only as x moves away from zero on
+// either side: x/max, the products and the logarithm are rounded to the
+// nearest double, and neighbouring integers lie far more than one rounding
+// apart, so no step can come out backwards. Each code therefore covers one
+// unbroken run of samples on each side, and the end of a run can be found
+// by bisection with the encoder itself. Every entry is a value the encoder
+// returned for some sample of the same run.
+typedef int (*Encoder)(int32_t x, int32_t max);
+
+static void fill_side(uint8_t* code_of, Encoder encode, int32_t max, int32_t side) {
+  int32_t a = side > 0 ? 0 : 1;  // zero belongs to the positive side
+  while (a <= 32768) {
+    int code = encode(side * a, max);
+    // The last magnitude b >= a that still gives `code`.
+    int32_t lo = a, hi = 32768;
+    while (lo < hi) {
+      int32_t mid = lo + (hi - lo + 1) / 2;
+      if (encode(side * mid, max) == code)
+        lo = mid;
+      else
+        hi = mid - 1;
+    }
+    for (int32_t b = a; b <= lo; b++) code_of[ENCODE_TABLE_BIAS + side * b] = (uint8_t)code;
+    a = lo + 1;
+  }
+}
+
+void BuildEncodeTable(uint8_t* code_of, int32_t max, int u255) {
+  Encoder encode = u255 ? LinearTo_u255law : linear;
+  fill_side(code_of, encode, max, 1);
+  fill_side(code_of, encode, max, -1);
+}
+
+void BuildDecodeTable(int32_t* value_of, int32_t scale) {
+  for (int c = 0; c < 256; c++) value_of[c] = u255lawToLinear(c, scale);
+}

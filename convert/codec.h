@@ -28,3 +28,20 @@ int linear(int32_t x, int32_t max);
 
 // A 16-bit word from a WAV file read as a two's-complement number.
 int32_t sign_extend(uint16_t n);
+
+// Whole-file conversions run millions of samples through these codes, far
+// too many for a log() or exp() each. The tables below hold, for one scale,
+// exactly what the functions above return; the functions stay the
+// definition, the tables are only a faster way to the same bytes.
+
+// Linear samples a conversion can encode: -32768..32768 (a 16-bit sample, or
+// its inversion), at index x + ENCODE_TABLE_BIAS.
+enum { ENCODE_TABLE_BIAS = 32768, ENCODE_TABLE_SIZE = 65537 };
+
+// Fills code_of[x + ENCODE_TABLE_BIAS] with LinearTo_u255law(x, max) when
+// `u255` is nonzero, else with linear(x, max), for every x of -32768..32768.
+// Costs a few thousand calls of the encoder, not one per entry.
+void BuildEncodeTable(uint8_t* code_of, int32_t max, int u255);
+
+// Fills value_of[c] with u255lawToLinear(c, scale) for every code 0..255.
+void BuildDecodeTable(int32_t* value_of, int32_t scale);

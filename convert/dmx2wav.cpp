@@ -29,6 +29,8 @@ static const int64_t MAX_WAV_DATA = 0xFFFFFFFFLL - 36;
 // The header's rate field holds whole hertz, and with 16-bit samples twice
 // the rate must fit the bytes-per-second field too.
 static const double RATE_LIMIT = 2147483648.0;
+// Codes read per call.
+enum { IMAGE_BLOCK = 65536 };
 
 static uint32_t fail_to_start(FILE* ip, FILE* op) {
   if (ip) fclose(ip);
@@ -91,18 +93,36 @@ uint32_t ConvertDMXtoWAV(void) {
   WriteWAVHeader(op, number_of_samples, bytes_per_sample, sample_rate);
 
   // The header announced number_of_samples: write exactly that many, even if
-  // the file grows while it is read.
-  int32_t converted = 0;
-  int c;
-  while (converted < number_of_samples && (c = getc(ip)) != EOF) {
+  // the file grows while it is read. The image is read and the samples are
+  // written a block at a time through tables of the decoded codes.
+  static int32_t value_of[256];
+  static uint8_t sample_bytes[256][2];  // each code's sample as the WAV file holds it
+  static uint8_t codes[IMAGE_BLOCK];
+  static uint8_t wav_bytes[2 * IMAGE_BLOCK];
+  BuildDecodeTable(value_of, bytes_per_sample == 2 ? 32767 : 127);
+  for (int c = 0; c < 256; c++) {
+    int32_t v = value_of[c];
     if (bytes_per_sample == 2) {
-      int32_t v = u255lawToLinear(c, 32767);
-      putc(v & 0xFF, op);
-      putc((v >> 8) & 0xFF, op);
+      sample_bytes[c][0] = (uint8_t)(v & 0xFF);
+      sample_bytes[c][1] = (uint8_t)((v >> 8) & 0xFF);
     } else {
-      putc(u255lawToLinear(c, 127) + 128, op);
+      // At this scale no code reaches +-128, so every sample fits a byte.
+      sample_bytes[c][0] = (uint8_t)(v + 128);
     }
-    converted++;
+  }
+  int32_t converted = 0;
+  while (converted < number_of_samples) {
+    int32_t left = number_of_samples - converted;
+    size_t want = left < IMAGE_BLOCK ? (size_t)left : (size_t)IMAGE_BLOCK;
+    size_t got = fread(codes, 1, want, ip);
+    if (bytes_per_sample == 2) {
+      for (size_t i = 0; i < got; i++) memcpy(wav_bytes + 2 * i, sample_bytes[codes[i]], 2);
+    } else {
+      for (size_t i = 0; i < got; i++) wav_bytes[i] = sample_bytes[codes[i]][0];
+    }
+    fwrite(wav_bytes, (size_t)bytes_per_sample, got, op);
+    converted += (int32_t)got;
+    if (got < want) break;
   }
 
   int read_failed = converted < number_of_samples;

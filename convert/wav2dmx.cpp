@@ -15,7 +15,7 @@ enum { FRAME_BUFFER = 16 };
 static const int32_t FULL_SCALE = 32768;
 
 // Values of one conversion, shared by its data chunks.
-static uint8_t* sampbuf;      // the frame buffer: each frame read lands at its start
+static uint8_t* sampbuf;      // the frame buffer: frames of unusual layout are decoded from it
 static size_t sampbuf_size;
 static int pass;              // 0 measures, 1 writes
 static int32_t peak;          // the linear value that maps to full scale
@@ -23,6 +23,15 @@ static int32_t newpeak;       // largest magnitude met in the current pass
 static int64_t n_outs;        // codes written over all data chunks
 static FILE* output;
 static int out_of_memory;     // the walk stopped for want of memory, not bad input
+
+// The data is read a block of frames at a time and written a block of codes
+// at a time; a stdio call per frame would cost more than the conversion.
+enum { BLOCK_FRAMES = 32768, BLOCK_BYTES = 131072 };
+static uint8_t block[BLOCK_BYTES];
+static int16_t samples[BLOCK_FRAMES];  // decoded frames, before any inversion
+static uint8_t codes[BLOCK_FRAMES];
+// The code of every sample at the scale of the current output pass.
+static uint8_t code_of[ENCODE_TABLE_SIZE];
 
 // Decodes the frame at the start of sampbuf into one linear sample on a
 // 16-bit scale. Stereo is mixed by halving the sum, truncating toward zero.
@@ -37,6 +46,56 @@ static int32_t decode_frame(unsigned channels, unsigned bits) {
   if (channels == 1) return l;
   int32_t r = sign_extend(get_u16le(sampbuf + 2));
   return (l + r) / 2;
+}
+
+// A 16-bit word of the file. WAV words are little-endian, like the machines
+// this runs on, where the word is taken as it lies in memory; the compiler
+// can then handle many at once.
+static inline int32_t word_at(const uint8_t* p) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  return sign_extend(get_u16le(p));
+#else
+  int16_t w;
+  memcpy(&w, p, sizeof w);
+  return w;
+#endif
+}
+
+// Keeps one decoded sample and widens the extremes met so far. Every sample
+// fits 16 bits, and extremes in 16 bits rather than a 32-bit magnitude let
+// the compiler handle many samples at once.
+static inline void take(int32_t s, size_t i, int keep, int16_t* hi, int16_t* lo) {
+  int16_t s16 = (int16_t)s;
+  if (keep) samples[i] = s16;
+  *hi = s16 > *hi ? s16 : *hi;
+  *lo = s16 < *lo ? s16 : *lo;
+}
+
+// Decodes n frames of `align` bytes from `in`, as decode_frame does, into
+// samples[] when `keep` is set, and returns the largest magnitude among
+// them. Frames that hold exactly their samples, as nearly every file has
+// them, get loops of their own that the compiler can keep tight.
+static int32_t decode_block(const uint8_t* in, size_t n, unsigned align, unsigned channels,
+                            unsigned bits, int keep) {
+  int16_t hi = 0, lo = 0;
+  if (bits <= 8 && channels == 1 && align == 1) {
+    for (size_t i = 0; i < n; i++) take(((int32_t)in[i] - 128) * 256, i, keep, &hi, &lo);
+  } else if (bits <= 8 && channels == 2 && align == 2) {
+    for (size_t i = 0; i < n; i++)
+      take((((int32_t)in[2 * i] - 128) * 256 + ((int32_t)in[2 * i + 1] - 128) * 256) / 2, i, keep,
+           &hi, &lo);
+  } else if (bits > 8 && channels == 1 && align == 2) {
+    for (size_t i = 0; i < n; i++) take(word_at(in + 2 * i), i, keep, &hi, &lo);
+  } else if (bits > 8 && channels == 2 && align == 4) {
+    for (size_t i = 0; i < n; i++)
+      take((word_at(in + 4 * i) + word_at(in + 4 * i + 2)) / 2, i, keep, &hi, &lo);
+  } else {
+    for (size_t i = 0; i < n; i++) {
+      memcpy(sampbuf, in + i * align, align);
+      take(decode_frame(channels, bits), i, keep, &hi, &lo);
+    }
+  }
+  return hi > -(int32_t)lo ? hi : -(int32_t)lo;
 }
 
 // Formats this program cannot turn into codes sensibly are refused before a
@@ -71,31 +130,53 @@ static int format_usable(const struct WAVEfmt* fmt, unsigned bits) {
 static int data_step(FILE* ip, int32_t size, const struct WAVEfmt* fmt, uint16_t bits) {
   if (!format_usable(fmt, bits)) return DATA_REJECT;
   unsigned align = fmt->wBlockAlign;
+  unsigned channels = fmt->wChannels;
+  size_t per_block = align == 0 ? 1 : BLOCK_BYTES / align;
+  if (per_block > BLOCK_FRAMES) per_block = BLOCK_FRAMES;
 
   pass &= 1;
   int64_t dstart = PlatformTell(ip);
   while (pass < 2) {
-    int64_t remaining = size;
     if (pass == 1) ReportPrintf("Input file: %ld samples.", (long)(size / ((bits + 7) / 8)));
     newpeak = 0;
     // A scale of 0 (a silent chunk was measured) would divide by zero; such
     // a chunk is encoded and reported against the full 16-bit scale instead,
     // which gives silence codes and 100 % headroom.
     int32_t scale = peak != 0 ? peak : FULL_SCALE;
-    while (!feof(ip) && remaining > 0) {
-      if (align == 0 || fread(sampbuf, 1, align, ip) != align) {
+    if (pass == 1) BuildEncodeTable(code_of, scale, mu_law == 1);
+
+    // The chunk is read one whole frame at a time: a size that is not a
+    // multiple of the frame reads the last frame past the chunk's end, and
+    // the walk goes on from there. Asking for exactly those frames and no
+    // more leaves the stream where reading frame by frame would: the
+    // end-of-file indicator gets set only when the file ends inside one of
+    // them, and then the chunk is rejected anyway.
+    if (size > 0 && align == 0 && !feof(ip)) {
+      EarlyTermMsg();  // a frame of no bytes can never be read whole
+      return DATA_REJECT;
+    }
+    int64_t frames = size > 0 && align > 0 ? ((int64_t)size + align - 1) / align : 0;
+    while (!feof(ip) && frames > 0) {
+      size_t want = frames < (int64_t)per_block ? (size_t)frames : per_block;
+      size_t got = fread(block, align, want, ip);
+      frames -= (int64_t)got;
+      // The magnitude is taken before any inversion.
+      int32_t highest = decode_block(block, got, align, channels, bits, pass == 1);
+      if (highest > newpeak) newpeak = highest;
+      if (pass == 1) {
+        // Inversion turns -32768 into 32768, which the table covers.
+        const uint8_t* code_at = code_of + ENCODE_TABLE_BIAS;
+        if (invert)
+          for (size_t i = 0; i < got; i++) codes[i] = code_at[-samples[i]];
+        else
+          for (size_t i = 0; i < got; i++) codes[i] = code_at[samples[i]];
+        fwrite(codes, 1, got, output);
+        n_outs += (int64_t)got;
+      }
+      // The codes of the whole frames before a cut-off frame stay written.
+      if (got < want) {
         EarlyTermMsg();
         return DATA_REJECT;
-      }
-      remaining -= align;
-      int32_t s = decode_frame(fmt->wChannels, bits);
-      int32_t magnitude = s < 0 ? -s : s;
-      if (magnitude > newpeak) newpeak = magnitude;
-      if (invert) s = -s;
-      if (pass == 1) {
-        int code = mu_law == 1 ? LinearTo_u255law(s, scale) : linear(s, scale);
-        putc(code & 0xFF, output);
-        n_outs++;
       }
     }
     ReportPrintf("Pass %d: Unused audio headroom = %2d%%", pass,

@@ -5,7 +5,7 @@
 #   scripts/setup.sh core      compiler, CMake, GoogleTest, sox and ffmpeg
 #   scripts/setup.sh windows   MinGW-w64, Wine, Xvfb and ImageMagick
 #   scripts/setup.sh fuzz      clang and its fuzzing runtime
-#   scripts/setup.sh bench     hyperfine-free timing needs only sox and python3
+#   scripts/setup.sh bench     sox, python3 and GNU time for make bench
 set -eu
 
 packages=""
@@ -14,7 +14,7 @@ for group in "$@"; do
     core) packages="$packages g++ cmake make libgtest-dev sox ffmpeg python3" ;;
     windows) packages="$packages mingw-w64 wine wine64 xvfb imagemagick x11-utils" ;;
     fuzz) packages="$packages clang libclang-rt-dev" ;;
-    bench) packages="$packages sox python3" ;;
+    bench) packages="$packages sox python3 time" ;;
     *) echo "setup.sh: unknown group '$group'" >&2; exit 2 ;;
   esac
 done
