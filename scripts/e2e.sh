@@ -44,6 +44,22 @@ for preset in win32 win64; do
   cmake --preset $preset >/dev/null
   cmake --build --preset $preset -j "$jobs" >/dev/null
 done
+# Each build is one file that runs on a bare Windows: it may import nothing
+# but the system's own libraries.
+for build in win32:i686 win64:x86_64; do
+  dir=${build%%:*}
+  imports=$(${build#*:}-w64-mingw32-objdump -p "build/$dir/QUORIX.exe" | sed -n 's/^[[:space:]]*DLL Name: //p' |
+    tr '[:lower:]' '[:upper:]' | sort -u | tr '\n' ' ')
+  for dll in $imports; do
+    case "$dll" in
+      KERNEL32.DLL | USER32.DLL | GDI32.DLL | COMDLG32.DLL | COMCTL32.DLL | WINMM.DLL | ADVAPI32.DLL | MSVCRT.DLL) ;;
+      *) echo "e2e: build/$dir/QUORIX.exe needs $dll, which a bare Windows does not have"; exit 1 ;;
+    esac
+  done
+  echo "e2e: build/$dir/QUORIX.exe imports only system libraries: $imports"
+done
+i686-w64-mingw32-objdump -f build/win32/QUORIX.exe | grep -q 'file format pei-i386' ||
+  { echo "e2e: build/win32/QUORIX.exe is not a 32-bit Windows program"; exit 1; }
 cli=build/bin/quorix
 [ -x "$cli" ] || { cmake --preset default >/dev/null && cmake --build --preset default -j "$jobs" --target quorix >/dev/null; }
 
