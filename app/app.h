@@ -8,7 +8,7 @@
 extern HINSTANCE MyInstance;  // the program's module; dialogs load from it
 
 // Runs the menu command `id` (the low word of WM_COMMAND's wParam).
-void MenuCommand(HWND hWnd, unsigned id);
+void MenuCommand(unsigned id);
 
 // Saves changed settings, releases the report log and ends the message loop.
 void ShutDown(void);

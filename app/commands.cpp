@@ -123,8 +123,7 @@ static void AboutCommand(void) {
   free(text);
 }
 
-void MenuCommand(HWND hWnd, unsigned id) {
-  (void)hWnd;
+void MenuCommand(unsigned id) {
   switch (id) {
     case IDM_EXIT:
       ShutDown();

@@ -75,7 +75,7 @@ static LRESULT CALLBACK BaseMsgProc(HWND hWnd, UINT message, WPARAM wParam, LPAR
       ShutDown();
       return 0;
     case WM_COMMAND:
-      MenuCommand(hWnd, LOWORD(wParam));
+      MenuCommand(LOWORD(wParam));
       return 0;
     case WM_VSCROLL:
       ScrollReport(hWnd, LOWORD(wParam));

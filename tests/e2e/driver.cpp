@@ -655,7 +655,7 @@ void ExpectRateShown(const char* expected) {
   REQUIRE_STR(shown, expected, "rate shown by the dialog");
 }
 
-// Sends a sequence of checks as one step of the calling test.
+// Runs a helper that checks things; the test stops at its first failure.
 #define STEP(call)                 \
   do {                             \
     call;                          \
@@ -764,6 +764,9 @@ void TestProposalCutsAtTheFirstDotOfThePath() {
 }
 
 void TestWavToImageThroughTheDialogs() {
+  // A short folder, so that the screenshot shows the names whole.
+  g_dir = Join(g_work, "drums");
+  REQUIRE(CreateDirectoryA(g_dir.c_str(), NULL), "mkdir");
   std::string in = Join(g_dir, "KICK.WAV"), out = Join(g_dir, "OUT.bin");
   REQUIRE(CopyData("kick.wav", in), "copy");
   REQUIRE(StartInCaseDir(), "the program did not start");
@@ -1332,22 +1335,17 @@ void CheckResources(const std::string& exe) {
   REQUIRE(Resource(m, (LPCSTR)RT_MENU, IDM_MAIN, &r), "no menu 1");
   REQUIRE(r.U16() == 0 && r.U16() == 0, "menu 1 is not a plain menu template");
   std::vector<std::string> items;
-  for (int depth = 0, end_top = 0; !end_top && !r.bad;) {
+  for (bool last_popup = false; !last_popup && !r.bad;) {
     unsigned flags = r.U16();
-    if (flags & MF_POPUP) {
-      items.push_back(Fmt("%s [%s]", r.Str().c_str(), flags & MF_END ? "last" : "popup"));
-      end_top = flags & MF_END;
-      depth = 1;
-      for (int done = 0; !done && !r.bad;) {
-        unsigned f = r.U16();
-        unsigned cmd = r.U16();
-        items.push_back(Fmt("  %u %s%s%s", cmd, r.Str().c_str(), f & MF_END ? " [end]" : "",
-                            (f & ~MF_END) ? " [flags]" : ""));
-        done = f & MF_END;
-      }
-      (void)depth;
-    } else {
-      REQUIRE(false, "menu 1 has a top-level item that is not a popup");
+    REQUIRE(flags & MF_POPUP, "menu 1 has a top-level item that is not a popup");
+    items.push_back(Fmt("%s [%s]", r.Str().c_str(), flags & MF_END ? "last" : "popup"));
+    last_popup = flags & MF_END;
+    for (bool end = false; !end && !r.bad;) {
+      unsigned f = r.U16();
+      unsigned cmd = r.U16();
+      items.push_back(Fmt("  %u %s%s%s", cmd, r.Str().c_str(), f & MF_END ? " [end]" : "",
+                          (f & ~MF_END) ? " [flags]" : ""));
+      end = f & MF_END;
     }
   }
   std::vector<std::string> want = {
@@ -1448,9 +1446,6 @@ const Test kTests[] = {
     {"LongNames", TestLongNames},
 };
 
-// Closes whatever the program still shows and ends it.
-void CleanUpCase() { StopApp(); }
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -1482,7 +1477,7 @@ int main(int argc, char** argv) {
     } else {
       t.run();
     }
-    CleanUpCase();
+    StopApp();  // a failed test may leave the program running
     double seconds = (GetTickCount() - start) / 1000.0;
     if (g_error.empty()) {
       printf("PASS %-40s %6.1f s\n", t.name, seconds);
