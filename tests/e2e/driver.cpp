@@ -480,11 +480,15 @@ bool ReportShows(const Lines& lines, int first, const char* tag) {
   Picture got, want;
   DWORD start = GetTickCount();
   for (;;) {
-    RECT rc;
+    RECT rc, frame;
     GetClientRect(g_app.main, &rc);
+    GetWindowRect(g_app.main, &frame);
     g_ref_lines = lines;
     g_ref_first = first;
-    SetWindowPos(g_ref, HWND_TOPMOST, 0, 700, rc.right, rc.bottom, SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    // Beside the program's window, never over it.
+    int y = frame.bottom + 20;
+    if (y + rc.bottom > GetSystemMetrics(SM_CYSCREEN)) y = frame.top - rc.bottom - 20;
+    SetWindowPos(g_ref, HWND_TOPMOST, 0, y, rc.right, rc.bottom, SWP_NOACTIVATE | SWP_SHOWWINDOW);
     RedrawWindow(g_ref, NULL, NULL, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
     PumpSleep(30);
     got = CaptureClient(g_app.main);
