@@ -14,8 +14,9 @@
 #include "resources/resource.h"
 #include "settings/settings.h"
 
-// The file dialog record in its original 76-byte form (without the fields
-// later systems added), which every version of the dialogs accepts.
+// The file dialog record in its original form, without the fields later
+// systems added (76 bytes on the 32-bit desktop), which every version of the
+// dialogs accepts.
 #define OFN_RECORD_SIZE (offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(LPCSTR))
 #ifndef _WIN64
 static_assert(OFN_RECORD_SIZE == 76, "OPENFILENAMEA of the 32-bit desktop");

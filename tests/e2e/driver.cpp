@@ -714,6 +714,9 @@ void TestStartsWithAnEmptyReport() {
   REQUIRE((style & WS_OVERLAPPEDWINDOW) == WS_OVERLAPPEDWINDOW, "style %08lx", (long)style);
   REQUIRE(style & WS_VSCROLL, "no vertical scroll bar");
   REQUIRE(GetMenu(g_app.main) != NULL, "no menu bar");
+  // Resizing repaints the whole report, in either direction.
+  DWORD cls_style = GetClassLongA(g_app.main, GCL_STYLE);
+  REQUIRE(cls_style == (CS_VREDRAW | CS_HREDRAW), "class style %08lx", (unsigned long)cls_style);
   REQUIRE_REPORT(Lines(), 0, "empty");
   STEP(Exit());
   REQUIRE(Listing(g_dir).empty(), "files left: %s", Show(Listing(g_dir)).c_str());
