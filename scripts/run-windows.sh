@@ -6,7 +6,7 @@ set -eu
 cd "$(dirname "$0")/.."
 
 if [ -z "${DISPLAY:-}" ]; then
-  echo "No display to show QUORIX.exe on: run 'make run' in a desktop session (or set DISPLAY), or use the command-line converter instead: make build, then build/bin/quorix --help."
+  echo "No display to show QUORIX.exe on: run 'make run' on a desktop (or set DISPLAY), or use the command-line converter instead: make build, then build/bin/quorix --help."
   exit 0
 fi
 

@@ -45,19 +45,19 @@ void RemoveIcons(const std::string& dir) {
   remove(dir.c_str());
 }
 
-struct IconSpec {
+struct IconFormat {
   const char* file;
   uint32_t size;
   uint32_t bits;
 };
 
-class Icon : public ::testing::TestWithParam<IconSpec> {};
+class Icon : public ::testing::TestWithParam<IconFormat> {};
 
 TEST_P(Icon, IsOneImageOfItsSizeAndDepthWithAMask) {
-  const IconSpec& spec = GetParam();
+  const IconFormat& format = GetParam();
   std::string dir = DrawIcons();
   ASSERT_FALSE(dir.empty()) << "make_icons.py did not run";
-  std::vector<uint8_t> d = ReadFile(dir + "/" + spec.file);
+  std::vector<uint8_t> d = ReadFile(dir + "/" + format.file);
   RemoveIcons(dir);
   ASSERT_GE(d.size(), 22u + 40u);
 
@@ -65,11 +65,11 @@ TEST_P(Icon, IsOneImageOfItsSizeAndDepthWithAMask) {
   EXPECT_EQ(U16(d, 0), 0u);
   EXPECT_EQ(U16(d, 2), 1u);
   ASSERT_EQ(U16(d, 4), 1u);
-  EXPECT_EQ(d[6], spec.size);
-  EXPECT_EQ(d[7], spec.size);
-  EXPECT_EQ(d[8], spec.bits == 4 ? 16u : 0u);  // 0 stands for 256 colours
+  EXPECT_EQ(d[6], format.size);
+  EXPECT_EQ(d[7], format.size);
+  EXPECT_EQ(d[8], format.bits == 4 ? 16u : 0u);  // 0 stands for 256 colours
   EXPECT_EQ(U16(d, 10), 1u);
-  EXPECT_EQ(U16(d, 12), spec.bits);
+  EXPECT_EQ(U16(d, 12), format.bits);
   uint32_t bytes = U32(d, 14), offset = U32(d, 18);
   EXPECT_EQ(offset, 22u);
   ASSERT_EQ(d.size(), (size_t)offset + bytes);
@@ -78,21 +78,21 @@ TEST_P(Icon, IsOneImageOfItsSizeAndDepthWithAMask) {
   // palette, colour rows and 1-bit mask rows padded to four bytes.
   const size_t h = offset;
   EXPECT_EQ(U32(d, h), 40u);
-  EXPECT_EQ(U32(d, h + 4), spec.size);
-  EXPECT_EQ(U32(d, h + 8), 2 * spec.size);
+  EXPECT_EQ(U32(d, h + 4), format.size);
+  EXPECT_EQ(U32(d, h + 8), 2 * format.size);
   EXPECT_EQ(U16(d, h + 12), 1u);
-  EXPECT_EQ(U16(d, h + 14), spec.bits);
+  EXPECT_EQ(U16(d, h + 14), format.bits);
   EXPECT_EQ(U32(d, h + 16), 0u);  // uncompressed
-  const size_t colours = (size_t)1 << spec.bits;
-  const size_t xor_row = ((spec.size * spec.bits + 31) / 32) * 4;
-  const size_t and_row = ((spec.size + 31) / 32) * 4;
-  ASSERT_EQ(bytes, 40 + 4 * colours + (xor_row + and_row) * spec.size);
+  const size_t colours = (size_t)1 << format.bits;
+  const size_t xor_row = ((format.size * format.bits + 31) / 32) * 4;
+  const size_t and_row = ((format.size + 31) / 32) * 4;
+  ASSERT_EQ(bytes, 40 + 4 * colours + (xor_row + and_row) * format.size);
 
   const size_t xor_at = h + 40 + 4 * colours;
-  const size_t and_at = xor_at + xor_row * spec.size;
+  const size_t and_at = xor_at + xor_row * format.size;
   auto index = [&](uint32_t x, uint32_t y_from_bottom) -> uint32_t {
-    uint8_t b = d[xor_at + y_from_bottom * xor_row + x * spec.bits / 8];
-    return spec.bits == 8 ? b : (x % 2 ? b & 15 : b >> 4);
+    uint8_t b = d[xor_at + y_from_bottom * xor_row + x * format.bits / 8];
+    return format.bits == 8 ? b : (x % 2 ? b & 15 : b >> 4);
   };
   auto clear = [&](uint32_t x, uint32_t y_from_bottom) {
     return (d[and_at + y_from_bottom * and_row + x / 8] >> (7 - x % 8)) & 1;
@@ -100,7 +100,7 @@ TEST_P(Icon, IsOneImageOfItsSizeAndDepthWithAMask) {
 
   // The chip stands in the middle; its corners and the space between the
   // pins let the background show through, and clear pixels hold colour 0.
-  uint32_t n = spec.size;
+  uint32_t n = format.size;
   EXPECT_TRUE(clear(0, 0));
   EXPECT_TRUE(clear(n - 1, n - 1));
   EXPECT_FALSE(clear(n / 2, n / 2));
@@ -121,9 +121,9 @@ TEST_P(Icon, IsOneImageOfItsSizeAndDepthWithAMask) {
 }
 
 INSTANTIATE_TEST_SUITE_P(BothSizes, Icon,
-                         ::testing::Values(IconSpec{"quorix32.ico", 32, 8},
-                                           IconSpec{"quorix64.ico", 64, 4}),
-                         [](const ::testing::TestParamInfo<IconSpec>& param_info) {
+                         ::testing::Values(IconFormat{"quorix32.ico", 32, 8},
+                                           IconFormat{"quorix64.ico", 64, 4}),
+                         [](const ::testing::TestParamInfo<IconFormat>& param_info) {
                            return "Size" + std::to_string(param_info.param.size);
                          });
 

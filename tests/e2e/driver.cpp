@@ -659,7 +659,7 @@ void ExpectRateShown(const char* expected) {
   REQUIRE_STR(shown, expected, "rate shown by the dialog");
 }
 
-// Runs a helper that checks things; the test stops at its first failure.
+// Runs a checking step; the test stops at its first failure.
 #define STEP(call)                 \
   do {                             \
     call;                          \
