@@ -1,10 +1,10 @@
 # The commands on a fresh Debian machine:
 #   make test   installs what is missing, builds everything, runs every test
-#   make run    builds and runs the program
+#   make run    builds QUORIX.exe and runs it under Wine on this display
 #   make bench  times the conversions against sox and cat (not part of the tests)
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all setup build test test-native test-sanitize run bench clean
+.PHONY: all setup build build-windows test test-native test-sanitize test-e2e run demo bench clean
 
 all: build
 
@@ -15,6 +15,15 @@ build: setup
 	cmake --preset default >/dev/null
 	cmake --build --preset default -j $(JOBS)
 
+# QUORIX.exe twice: build/win32/QUORIX.exe for Windows users, and
+# build/win64/QUORIX.exe (with the test driver) for Wine on 64-bit Linux.
+build-windows: setup
+	@scripts/setup.sh windows
+	cmake --preset win32 >/dev/null
+	cmake --build --preset win32 -j $(JOBS)
+	cmake --preset win64 >/dev/null
+	cmake --build --preset win64 -j $(JOBS)
+
 test-native: build
 	ctest --preset default -j $(JOBS)
 
@@ -23,15 +32,24 @@ test-sanitize: setup
 	cmake --build --preset sanitize -j $(JOBS)
 	ctest --preset sanitize -j $(JOBS)
 
-test: test-native test-sanitize
+# The desktop program under Wine and a virtual display (SKIPPED where those
+# cannot be installed, which fails in CI).
+test-e2e: build
+	@scripts/e2e.sh
+
+test: test-native test-sanitize test-e2e
+
+run: setup
+	@scripts/run-windows.sh
+
+# The command-line converter on a synthesised drum voice.
+demo: build
+	@scripts/demo.sh build/bin/quorix
 
 # Speed and memory against sox and cat; not part of the tests.
 bench: build
 	@scripts/setup.sh bench
 	python3 scripts/bench.py
-
-run: build
-	@scripts/demo.sh build/bin/quorix
 
 clean:
 	rm -rf build

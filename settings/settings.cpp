@@ -33,26 +33,29 @@ void ResetSettings(void) {
   config_edit = 0;
 }
 
-// The name must fit its 128 bytes. When the chosen directory is too long for
-// that, the file is looked for in the current directory under its bare name,
-// which is also where an empty directory leads.
-void BuildConfigPath(char* out) {
-  char cwd[120];
-  const char* dir = getenv("QUORIX_PATH");
-  if (!dir) dir = PlatformGetCwd(cwd, sizeof cwd) ? cwd : "";
-
+// The name must fit its 128 bytes: returns 0, with `out` untouched, when the
+// directory is empty or too long for that.
+int ComposeConfigPath(char* out, const char* dir) {
   size_t len = strlen(dir);
-  int slash = len > 0 && dir[len - 1] != '/' && dir[len - 1] != '\\';
-  if (len == 0 || len + (size_t)slash + sizeof config_name > NAME_SIZE) {
-    strcpy(out, config_name);
-    return;
-  }
+  if (len == 0) return 0;
+  int slash = dir[len - 1] != '/' && dir[len - 1] != '\\';
+  if (len + (size_t)slash + sizeof config_name > NAME_SIZE) return 0;
   memcpy(out, dir, len);
   out[len] = 0;
   for (char* p = out; *p; p++)
     if (*p == '\\') *p = '/';
   if (slash) strcat(out, "/");
   strcat(out, config_name);
+  return 1;
+}
+
+// When the chosen directory is empty or too long, the file is looked for in
+// the current directory under its bare name.
+void BuildConfigPath(char* out) {
+  char cwd[120];
+  const char* dir = getenv("QUORIX_PATH");
+  if (!dir) dir = PlatformGetCwd(cwd, sizeof cwd) ? cwd : "";
+  if (!ComposeConfigPath(out, dir)) strcpy(out, config_name);
 }
 
 // Finds the key anywhere in the line (a plain, case-sensitive substring),

@@ -27,6 +27,10 @@ void ResetSettings(void);
 // directory from QUORIX_PATH, else the current directory, with '/' as
 // separator, then "quorix.ini".
 void BuildConfigPath(char* out);
+// The configuration file's name in `dir` into `out` (NAME_SIZE bytes):
+// backslashes become '/', one '/' separates, then "quorix.ini". Returns 0,
+// leaving `out` alone, when `dir` is empty or the name would not fit.
+int ComposeConfigPath(char* out, const char* dir);
 
 void LoadConfig(const char* config_path);
 void SaveConfig(const char* config_path);

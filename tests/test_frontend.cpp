@@ -1,0 +1,298 @@
+// The desktop front end's own logic: the extension test, the proposed output
+// name, the extension rules after the save dialog, the rate text of the rate
+// dialog, the About text and the configuration file's name.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "app/frontend.h"
+#include "convert/wav.h"
+#include "settings/settings.h"
+
+namespace {
+
+// A name buffer followed by bytes that must survive every call: nothing may
+// be written past the 128 bytes of a name.
+struct GuardedName {
+  char name[NAME_SIZE];
+  char guard[16];
+};
+
+void Fill(GuardedName* g, const std::string& text) {
+  memset(g, 0x5A, sizeof *g);
+  ASSERT_LT(text.size(), sizeof g->name);
+  strcpy(g->name, text.c_str());
+}
+
+bool GuardIntact(const GuardedName& g) {
+  for (char c : g.guard)
+    if (c != 0x5A) return false;
+  return true;
+}
+
+TEST(Extension, PointsAtThreeLettersAfterADotOrAtTheWholeName) {
+  struct Case {
+    const char* name;
+    long offset;  // where the result points, from the start of the name
+  } cases[] = {
+      {"C:\\DATA\\KICK.BIN", 13}, {"a.wav", 2},       {".wav", 0},    {"a.wa", 0},
+      {"OUT.wave", 0},            {"OUT", 0},         {"", 0},        {"x.y.bin", 4},
+      {"C:\\MY.DIR\\KICK", 0},    {"C:\\MY.DIR\\K.b", 0},
+  };
+  for (const Case& c : cases) {
+    char buf[NAME_SIZE];
+    strcpy(buf, c.name);
+    EXPECT_EQ(extension(buf) - buf, c.offset) << c.name;
+  }
+}
+
+TEST(ProposeOutputName, CutsAtTheFirstDotOfThePathAndAppends) {
+  struct Case {
+    const char* chosen;
+    const char* ext;
+    const char* proposed;
+  } cases[] = {
+      {"C:\\DATA\\KICK.BIN", ".wav", "C:\\DATA\\KICK.wav"},
+      {"C:\\MY.DIR\\KICK.BIN", ".wav", "C:\\MY.wav"},
+      {"C:\\DATA\\KICK", ".wav", "C:\\DATA\\KICK.wav"},
+      {"C:\\SOUNDS\\snare.wav", ".bin", "C:\\SOUNDS\\snare.bin"},
+      {"C:\\SOUNDS\\snare.old.wav", ".bin", "C:\\SOUNDS\\snare.bin"},
+      {".hidden", ".bin", ".bin"},
+  };
+  for (const Case& c : cases) {
+    GuardedName g;
+    Fill(&g, c.chosen);
+    ProposeOutputName(g.name, c.ext);
+    EXPECT_STREQ(g.name, c.proposed) << c.chosen;
+    EXPECT_TRUE(GuardIntact(g));
+  }
+}
+
+TEST(ProposeOutputName, ShortensALongNameSoTheExtensionStillFits) {
+  for (size_t len = 120; len <= 127; len++) {
+    GuardedName g;
+    std::string chosen = "C:\\" + std::string(len - 3, 'k');
+    Fill(&g, chosen);
+    ProposeOutputName(g.name, ".wav");
+    size_t kept = len <= 123 ? len : 123;
+    EXPECT_EQ(std::string(g.name), chosen.substr(0, kept) + ".wav") << len;
+    EXPECT_LE(strlen(g.name), 127u);
+    EXPECT_TRUE(GuardIntact(g));
+  }
+}
+
+TEST(AppendExtension, AddsTheExtensionUnlessTheNameHasItInAnyCase) {
+  struct Case {
+    const char* typed;
+    const char* ext3;
+    const char* result;
+  } cases[] = {
+      {"Z:\\OUT", "wav", "Z:\\OUT.wav"},           {"Z:\\OUT.WAV", "wav", "Z:\\OUT.WAV"},
+      {"Z:\\OUT.wav", "wav", "Z:\\OUT.wav"},       {"Z:\\OUT.Wav", "wav", "Z:\\OUT.Wav"},
+      {"Z:\\OUT.bin", "wav", "Z:\\OUT.bin.wav"},   {"Z:\\OUT.wave", "wav", "Z:\\OUT.wave.wav"},
+      {"Z:\\OUT", "bin", "Z:\\OUT.bin"},           {"Z:\\OUT.BIN", "bin", "Z:\\OUT.BIN"},
+      {"Z:\\OUT.wav", "bin", "Z:\\OUT.wav.bin"},   {"Z:\\OUT.bi", "bin", "Z:\\OUT.bi.bin"},
+      {"Z:\\OUTwav", "wav", "Z:\\OUTwav.wav"},
+  };
+  for (const Case& c : cases) {
+    GuardedName g;
+    Fill(&g, c.typed);
+    EXPECT_EQ(AppendExtension(g.name, c.ext3), 1) << c.typed;
+    EXPECT_STREQ(g.name, c.result) << c.typed;
+  }
+}
+
+TEST(AppendExtension, RefusesANameWithNoRoomAndLeavesItAlone) {
+  for (size_t len = 120; len <= 127; len++) {
+    GuardedName g;
+    std::string typed(len, 'n');
+    Fill(&g, typed);
+    int fits = len + 4 <= 127;
+    EXPECT_EQ(AppendExtension(g.name, "wav"), fits) << len;
+    EXPECT_EQ(std::string(g.name), fits ? typed + ".wav" : typed) << len;
+    EXPECT_TRUE(GuardIntact(g));
+  }
+  // A long name that already has the extension needs no room.
+  GuardedName g;
+  std::string full = std::string(123, 'n') + ".WAV";
+  Fill(&g, full);
+  EXPECT_EQ(AppendExtension(g.name, "wav"), 1);
+  EXPECT_EQ(std::string(g.name), full);
+}
+
+TEST(RateText, ShowsTheRateWithTwoDecimalsInEightCharacters) {
+  struct Case {
+    double rate;
+    const char* text;
+  } cases[] = {
+      {24000.0, "24000.00"},  {8000.0, " 8000.00"},     {24000.6, "24000.60"},
+      {0.0, "    0.00"},      {-1.0, "   -1.00"},       {11025.123, "11025.12"},
+      {2147483647.0, "2147483647.00"}, {-2147483647.0, "-2147483647.00"},
+  };
+  for (const Case& c : cases) {
+    char text[EDITSTR_SIZE];
+    FormatRateText(text, sizeof text, c.rate);
+    EXPECT_STREQ(text, c.text) << c.rate;
+  }
+}
+
+TEST(RateText, NeverWritesPastItsBuffer) {
+  char text[EDITSTR_SIZE + 8];
+  memset(text, 0x5A, sizeof text);
+  FormatRateText(text, EDITSTR_SIZE, 1e300);
+  EXPECT_EQ(strlen(text), (size_t)EDITSTR_SIZE - 1);
+  for (size_t i = EDITSTR_SIZE; i < sizeof text; i++) EXPECT_EQ(text[i], 0x5A);
+}
+
+TEST(RateText, ReadsBackLikeAtofWithinTheHeadersRange) {
+  struct Case {
+    const char* text;
+    int accepted;
+    double rate;
+  } cases[] = {
+      {"24000.00", 1, 24000.0},   {" 8000.00", 1, 8000.0},    {"8000.555", 1, 8000.555},
+      {"", 1, 0.0},               {"abc", 1, 0.0},            {"22050Hz", 1, 22050.0},
+      {"1.1025e4", 1, 11025.0},   {"4.41E+4", 1, 44100.0},    {"-5", 1, -5.0},
+      {"  \t32000", 1, 32000.0},  {"+16000", 1, 16000.0},     {"2147483647", 1, 2147483647.0},
+      {"2147483647.99", 1, 2147483647.99},
+      {"2147483648", 0, 0},       {"3e9", 0, 0},              {"-2147483648", 0, 0},
+      {"1e400", 0, 0},            {"-1e400", 0, 0},
+  };
+  for (const Case& c : cases) {
+    double rate = 12345.0;
+    EXPECT_EQ(ReadRateText(c.text, &rate), c.accepted) << c.text;
+    EXPECT_DOUBLE_EQ(rate, c.accepted ? c.rate : 12345.0) << c.text;
+  }
+}
+
+TEST(AboutText, IsTheCaptionCreditsVersionAndConfigurationFile) {
+  char text[8000];
+  FormatAboutText(text, sizeof text, "C:/SOUNDS/quorix.ini");
+  EXPECT_STREQ(text,
+               "Waveform conversion program\n"
+               "\n"
+               "Drum voices between WAV files and EPROM images, for the\n"
+               "Oberheim DMX and for drum machines with linear samples.\n"
+               "\n"
+               "Version 1.02\n"
+               "Configuration file = C:/SOUNDS/quorix.ini\n");
+  EXPECT_STREQ(szAppCaption, "Waveform conversion program");
+}
+
+TEST(ConfigPath, JoinsTheDirectoryAndTheFileNameWithOneSlash) {
+  struct Case {
+    const char* dir;
+    const char* name;
+  } cases[] = {
+      {"C:\\SOUNDS", "C:/SOUNDS/quorix.ini"},   {"C:\\SOUNDS\\", "C:/SOUNDS/quorix.ini"},
+      {"C:/SOUNDS/", "C:/SOUNDS/quorix.ini"},   {"C:\\", "C:/quorix.ini"},
+      {"C:\\A\\B/C", "C:/A/B/C/quorix.ini"},    {"/home/dmx", "/home/dmx/quorix.ini"},
+      {"\\\\server\\share", "//server/share/quorix.ini"},
+  };
+  for (const Case& c : cases) {
+    GuardedName g;
+    Fill(&g, "untouched");
+    EXPECT_EQ(ComposeConfigPath(g.name, c.dir), 1) << c.dir;
+    EXPECT_STREQ(g.name, c.name) << c.dir;
+  }
+}
+
+TEST(ConfigPath, RefusesAnEmptyOrTooLongDirectoryWithoutWritingTheName) {
+  struct Case {
+    std::string dir;
+    int fits;
+  } cases[] = {
+      {"", 0},
+      {std::string(116, 'd'), 1},           // 116 + "/" + "quorix.ini" = 127
+      {std::string(117, 'd'), 0},           // 128: one too many
+      {std::string(116, 'd') + "\\", 1},    // the separator is already there
+      {std::string(117, 'd') + "/", 0},
+      {std::string(400, 'd'), 0},
+  };
+  for (const Case& c : cases) {
+    GuardedName g;
+    Fill(&g, "untouched");
+    EXPECT_EQ(ComposeConfigPath(g.name, c.dir.c_str()), c.fits) << c.dir.size();
+    if (c.fits) {
+      EXPECT_EQ(strlen(g.name), 127u);
+    } else {
+      EXPECT_STREQ(g.name, "untouched");
+    }
+    EXPECT_TRUE(GuardIntact(g));
+  }
+}
+
+// The environment variable and the working directory, as the program reads
+// them at start-up; each case puts both back as they were.
+class ConfigPathFromEnvironment : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* old = getenv("QUORIX_PATH");
+    had_env_ = old != nullptr;
+    if (old) old_env_ = old;
+    ASSERT_NE(getcwd(old_cwd_, sizeof old_cwd_), nullptr);
+  }
+  void TearDown() override {
+    if (had_env_)
+      setenv("QUORIX_PATH", old_env_.c_str(), 1);
+    else
+      unsetenv("QUORIX_PATH");
+    ASSERT_EQ(chdir(old_cwd_), 0);
+  }
+  bool had_env_ = false;
+  std::string old_env_;
+  char old_cwd_[4096];
+};
+
+TEST_F(ConfigPathFromEnvironment, TheVariableNamesTheDirectory) {
+  char name[NAME_SIZE];
+  setenv("QUORIX_PATH", "C:\\SOUNDS", 1);
+  BuildConfigPath(name);
+  EXPECT_STREQ(name, "C:/SOUNDS/quorix.ini");
+  setenv("QUORIX_PATH", "C:\\SOUNDS\\", 1);
+  BuildConfigPath(name);
+  EXPECT_STREQ(name, "C:/SOUNDS/quorix.ini");
+}
+
+TEST_F(ConfigPathFromEnvironment, AnEmptyOrTooLongVariableFallsBackToTheBareName) {
+  char name[NAME_SIZE];
+  setenv("QUORIX_PATH", "", 1);
+  BuildConfigPath(name);
+  EXPECT_STREQ(name, "quorix.ini");
+  setenv("QUORIX_PATH", std::string(300, 'd').c_str(), 1);
+  BuildConfigPath(name);
+  EXPECT_STREQ(name, "quorix.ini");
+}
+
+TEST_F(ConfigPathFromEnvironment, WithoutTheVariableTheWorkingDirectoryIsUsed) {
+  unsetenv("QUORIX_PATH");
+  char dir[] = "/tmp/quorix-cfgXXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  ASSERT_EQ(chdir(dir), 0);
+  char name[NAME_SIZE];
+  BuildConfigPath(name);
+  char cwd[4096];
+  ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+  EXPECT_EQ(std::string(name), std::string(cwd) + "/quorix.ini");
+
+  // A working directory beyond 119 characters is not fetched at all.
+  std::string deep = cwd;
+  std::string sub(60, 's');
+  ASSERT_EQ(mkdir((deep + "/" + sub).c_str(), 0700), 0);
+  ASSERT_EQ(mkdir((deep + "/" + sub + "/" + sub).c_str(), 0700), 0);
+  ASSERT_EQ(chdir((deep + "/" + sub + "/" + sub).c_str()), 0);
+  BuildConfigPath(name);
+  EXPECT_STREQ(name, "quorix.ini");
+
+  ASSERT_EQ(chdir(old_cwd_), 0);
+  rmdir((deep + "/" + sub + "/" + sub).c_str());
+  rmdir((deep + "/" + sub).c_str());
+  rmdir(dir);
+}
+
+}  // namespace
