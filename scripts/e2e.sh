@@ -106,6 +106,9 @@ timeout 60 "$wine64" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d "" /f >/de
 for font in /usr/share/wine/fonts/marlett.ttf; do
   [ ! -f "$font" ] || cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
 done
+# The tests' folders appear as drive D:, so reports and screenshots show
+# short paths like D:\cases\drums\KICK.WAV.
+ln -s "$work" "$WINEPREFIX/dosdevices/d:"
 "$wineserver" -w
 
 # Inputs and what the program must make of them, by the command-line
@@ -142,7 +145,7 @@ mkdir -p "$work/cases"
 set +e
 timeout 900 "$wine64" build/win64/quorix_e2e.exe \
   "$(winpath "$root/build/win64/QUORIX.exe")" "$(winpath "$root/build/win32/QUORIX.exe")" \
-  "$(winpath "$data")" "$(winpath "$work/cases")" "$(winpath "$artifacts")" "$@" \
+  "$(winpath "$data")" 'D:\cases' "$(winpath "$artifacts")" "$@" \
   2>"$artifacts/wine.log"
 status=$?
 set -e
