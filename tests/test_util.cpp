@@ -1,56 +1,43 @@
 #include "test_util.h"
 
-#include <fcntl.h>
-#include <math.h>
-#include <ftw.h>
-#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
-#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "convert/convert.h"
 #include "report/report.h"
 #include "settings/settings.h"
 
 std::string MakeTempDir(void) {
-  const char* base = getenv("TMPDIR");
-  std::string templ = std::string(base && *base ? base : "/tmp") + "/quorix-test-XXXXXX";
-  std::vector<char> buf(templ.begin(), templ.end());
-  buf.push_back(0);
-  if (!mkdtemp(buf.data())) return std::string();
-  return std::string(buf.data());
-}
-
-static int remove_entry(const char* path, const struct stat*, int, struct FTW*) {
-  return remove(path);
+  std::string templ = (std::filesystem::temp_directory_path() / "quorix-test-XXXXXX").string();
+  return mkdtemp(&templ[0]) ? templ : std::string();
 }
 
 void RemoveTree(const std::string& path) {
-  if (!path.empty()) nftw(path.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
+  std::error_code ignored;
+  if (!path.empty()) std::filesystem::remove_all(path, ignored);
 }
 
 bool WriteBytes(const std::string& path, const Bytes& bytes) {
-  FILE* f = fopen(path.c_str(), "wb");
-  if (!f) return false;
-  bool ok = bytes.empty() || fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  return fclose(f) == 0 && ok;
+  std::ofstream f(path, std::ios::binary);
+  f.write((const char*)bytes.data(), (std::streamsize)bytes.size());
+  f.close();
+  return !f.fail();
 }
 
 Bytes ReadBytes(const std::string& path) {
-  Bytes b;
-  FILE* f = fopen(path.c_str(), "rb");
-  if (!f) return b;
-  int c;
-  while ((c = getc(f)) != EOF) b.push_back((uint8_t)c);
-  fclose(f);
-  return b;
+  std::ifstream f(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
 
 bool FileExists(const std::string& path) {
-  struct stat st;
-  return stat(path.c_str(), &st) == 0;
+  std::error_code ignored;
+  return std::filesystem::exists(path, ignored);
 }
 
 void AppendU16(Bytes& b, uint16_t v) {
@@ -94,12 +81,12 @@ Bytes Chunk(const char name[4], const Bytes& body) {
 }
 
 Bytes FmtBody(uint16_t tag, uint16_t channels, uint16_t block_align, uint16_t bits,
-              const Bytes& extra, uint32_t rate) {
+              const Bytes& extra) {
   Bytes b;
   AppendU16(b, tag);
   AppendU16(b, channels);
-  AppendU32(b, rate);
-  AppendU32(b, rate * block_align);
+  AppendU32(b, 24000);
+  AppendU32(b, 24000u * block_align);
   AppendU16(b, block_align);
   AppendU16(b, bits);
   b.insert(b.end(), extra.begin(), extra.end());
@@ -107,8 +94,7 @@ Bytes FmtBody(uint16_t tag, uint16_t channels, uint16_t block_align, uint16_t bi
 }
 
 Bytes PcmFmt(uint16_t channels, uint16_t bits) {
-  uint16_t align = (uint16_t)(channels * ((bits + 7) / 8));
-  return Chunk("fmt ", FmtBody(1, channels, align, bits));
+  return Chunk("fmt ", FmtBody(1, channels, (uint16_t)(channels * ((bits + 7) / 8)), bits));
 }
 
 Bytes Words(std::initializer_list<int> samples) {
@@ -117,34 +103,19 @@ Bytes Words(std::initializer_list<int> samples) {
   return b;
 }
 
-// exp of the magnitude over 23.08, times the signed scale, over 255; the
-// sample software of the drum machine multiplied by the two reciprocals.
-int32_t RefDecode(int code, int32_t scale) {
-  double sign = code & 0x80 ? 1.0 : -1.0;
-  return (int32_t)(exp((code & 0x7F) * 0.043327556325823226) * (scale * sign) * 0.00392156862745098);
+Bytes Noise(size_t n, uint32_t seed) {
+  Bytes b(n);
+  uint32_t x = seed * 2654435761u + 1;
+  for (uint8_t& byte : b) {
+    x = x * 1664525u + 1013904223u;
+    byte = (uint8_t)(x >> 24);
+  }
+  const uint8_t extremes[] = {0, 0, 0xFF, 0x7F, 0x00, 0x80, 0xFF, 0xFF, 1, 0};
+  if (n >= 16 + sizeof extremes) memcpy(&b[16], extremes, sizeof extremes);
+  return b;
 }
 
-// Magnitude 23.08 ln(1 + 255 |x| / max), truncated and limited to 127; the
-// sign bit is set for zero and above.
-int RefMuLaw(int32_t x, int32_t max) {
-  double a = fabs((double)x / (double)max) * 255.0 + 1.0;
-  double m = log(a) * 23.08;
-  return (x >= 0 ? 0x80 : 0x00) | (m >= 127.0 ? 127 : (int)m);
-}
-
-// 128 + 128 x / max, truncated toward zero, limited to 0 .. 255.
-int RefLinear(int32_t x, int32_t max) {
-  double v = 128.0 * ((double)x / (double)max);
-  if (v >= 128.0) return 255;
-  if (v <= -128.0) return 0;
-  return 128 + (int)v;
-}
-
-Lines ReportLog(void) {
-  Lines lines;
-  for (int i = 0; i < textlines; i++) lines.push_back(textline[i]);
-  return lines;
-}
+Lines ReportLog(void) { return Lines(textline, textline + textlines); }
 
 void ResetEngine(HWND window) {
   EraseTextBuffer();
@@ -152,31 +123,16 @@ void ResetEngine(HWND window) {
   HeadlessReset();
   MyWindow = window;
   play_after_conversion = 1;
-  dmxfilename[0] = 0;
-  output_filename[0] = 0;
 }
 
-static bool set_names(const std::string& in, const std::string& out) {
-  if (in.size() >= NAME_SIZE || out.size() >= NAME_SIZE) return false;
+uint32_t RunConversion(uint32_t (*convert)(void), const std::string& in, const std::string& out) {
+  if (in.size() >= NAME_SIZE || out.size() >= NAME_SIZE) {
+    ADD_FAILURE() << "file name too long for the engine: " << in << " " << out;
+    return 99;
+  }
   strcpy(dmxfilename, in.c_str());
   strcpy(output_filename, out.c_str());
-  return true;
-}
-
-uint32_t RunWavToDmx(const std::string& in, const std::string& out) {
-  if (!set_names(in, out)) {
-    ADD_FAILURE() << "file name too long for the engine: " << in << " " << out;
-    return 99;
-  }
-  return ConvertWAVToDMX();
-}
-
-uint32_t RunDmxToWav(const std::string& in, const std::string& out) {
-  if (!set_names(in, out)) {
-    ADD_FAILURE() << "file name too long for the engine: " << in << " " << out;
-    return 99;
-  }
-  return ConvertDMXtoWAV();
+  return convert();
 }
 
 void EngineTest::SetUp() {
@@ -194,90 +150,40 @@ void EngineTest::TearDown() {
 
 uint32_t EngineTest::ConvertWav(const Bytes& wav) {
   EXPECT_TRUE(WriteBytes(Path("in.wav"), wav));
-  uint32_t result = RunWavToDmx(Path("in.wav"), Path("out.bin"));
+  uint32_t result = RunConversion(ConvertWAVToDMX, Path("in.wav"), Path("out.bin"));
   EXPECT_EQ(HeadlessCurrentCursor(), IDC_CROSS) << "cross-hair cursor not restored";
   EXPECT_GE(HeadlessCursorChanges(), 2) << "no wait cursor while converting";
   return result;
 }
 
-Lines EngineTest::Expect(std::initializer_list<std::string> rest) const {
-  Lines lines{"Input file: " + Path("in.wav"), "Output file: " + Path("out.bin")};
-  lines.insert(lines.end(), rest.begin(), rest.end());
-  return lines;
-}
-
-static std::string slurp_and_remove(const char* path) {
-  Bytes b = ReadBytes(path);
-  unlink(path);
-  return std::string(b.begin(), b.end());
+static std::string quoted(const std::string& s) {
+  std::string q = "'";
+  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return q + "'";
 }
 
 RunResult RunProgram(const std::vector<std::string>& argv, const std::string& cwd,
                      const std::vector<std::string>& env) {
-  RunResult r{-1, "", ""};
-  const char* base = getenv("TMPDIR");
-  std::string tmp = base && *base ? base : "/tmp";
-  char out_name[512], err_name[512];
-  snprintf(out_name, sizeof out_name, "%s/quorix-out-XXXXXX", tmp.c_str());
-  snprintf(err_name, sizeof err_name, "%s/quorix-err-XXXXXX", tmp.c_str());
-  int out_fd = mkstemp(out_name);
-  int err_fd = mkstemp(err_name);
-  if (out_fd < 0 || err_fd < 0) return r;
-
-  std::vector<char*> args;
-  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-
-  fflush(stdout);
-  fflush(stderr);
-  pid_t pid = fork();
-  if (pid == 0) {
-    if (!cwd.empty() && chdir(cwd.c_str()) != 0) _exit(127);
-    for (const std::string& e : env) {
-      size_t eq = e.find('=');
-      if (eq == std::string::npos)
-        unsetenv(e.c_str());
-      else
-        setenv(e.substr(0, eq).c_str(), e.substr(eq + 1).c_str(), 1);
-    }
-    int in_fd = open("/dev/null", O_RDONLY);
-    dup2(in_fd, 0);
-    dup2(out_fd, 1);
-    dup2(err_fd, 2);
-    execvp(args[0], args.data());
-    _exit(127);
-  }
-  close(out_fd);
-  close(err_fd);
-  if (pid > 0) {
-    int status = 0;
-    if (waitpid(pid, &status, 0) == pid && WIFEXITED(status)) r.status = WEXITSTATUS(status);
-  }
-  r.out = slurp_and_remove(out_name);
-  r.err = slurp_and_remove(err_name);
-  return r;
+  std::string tmp = MakeTempDir();
+  std::string command = "cd " + quoted(cwd.empty() ? "." : cwd) + " && exec env";
+  for (const std::string& e : env) command += (e.find('=') == std::string::npos ? " -u " : " ") + quoted(e);
+  for (const std::string& a : argv) command += " " + quoted(a);
+  command += " </dev/null >" + quoted(tmp + "/out") + " 2>" + quoted(tmp + "/err");
+  int status = system(command.c_str());
+  Bytes out = ReadBytes(tmp + "/out"), err = ReadBytes(tmp + "/err");
+  RemoveTree(tmp);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, std::string(out.begin(), out.end()),
+          std::string(err.begin(), err.end())};
 }
 
 bool HaveProgram(const char* name) {
-  const char* path = getenv("PATH");
-  std::string p = path ? path : "";
-  size_t start = 0;
-  while (start <= p.size()) {
-    size_t end = p.find(':', start);
-    if (end == std::string::npos) end = p.size();
-    std::string candidate = p.substr(start, end - start) + "/" + name;
-    if (access(candidate.c_str(), X_OK) == 0) return true;
-    start = end + 1;
-  }
-  return false;
+  return system(("command -v " + std::string(name) + " >/dev/null 2>&1").c_str()) == 0;
 }
 
 Lines SplitLines(const std::string& text) {
   Lines lines;
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) end = text.size();
+  for (size_t start = 0; start < text.size();) {
+    size_t end = std::min(text.find('\n', start), text.size());
     lines.push_back(text.substr(start, end - start));
     start = end + 1;
   }
