@@ -1,11 +1,10 @@
-// The two conversions written the plain way, for the tests only: one read
-// per frame or code, one write per byte, a log() or exp() per sample and
-// chunk bodies skipped a byte at a time. They read and write the same
-// globals as ConvertWAVToDMX and ConvertDMXtoWAV and report the same lines,
-// so the engine can be held to them byte for byte and line for line.
+// WAV to image the plain way, for the tests only: the chunk walk of the
+// engine with a data step that reads one frame per call and writes one code
+// per call, with a log() per sample. It reports what ConvertWAVToDMX
+// reports, so the block engine can be held to it byte for byte and line for
+// line on files that open.
 #pragma once
 
 #include <stdint.h>
 
 uint32_t ReferenceWAVToDMX(void);
-uint32_t ReferenceDMXtoWAV(void);
