@@ -43,11 +43,6 @@ class ReportTest : public ::testing::Test {
   static std::vector<std::string> Stored() {
     return std::vector<std::string>(textline, textline + textlines);
   }
-  std::vector<std::string> Drawn() const {
-    std::vector<std::string> d;
-    for (int i = 0; i < w->texts; i++) d.push_back(w->text[i].text);
-    return d;
-  }
   // Puts the view at `pos`, with the bar agreeing as far as it can, and
   // forgets the repaints asked so far.
   void Place(int pos) {
@@ -61,22 +56,11 @@ class ReportTest : public ::testing::Test {
 };
 
 TEST_F(ReportTest, StartsWithTheReportFontAndAnEmptyBar) {
-  EXPECT_EQ(lf.lfHeight, -13);
-  EXPECT_EQ(lf.lfWidth, 0);
-  EXPECT_EQ(lf.lfWeight, 400);
-  EXPECT_EQ(lf.lfCharSet, 0);
-  EXPECT_EQ(lf.lfOutPrecision, 3);
-  EXPECT_EQ(lf.lfClipPrecision, 2);
-  EXPECT_EQ(lf.lfQuality, 1);
-  EXPECT_EQ(lf.lfPitchAndFamily, 0x31);
   EXPECT_STREQ(lf.lfFaceName, "Courier New");
-  EXPECT_EQ(si.cbSize, 28u);
-  EXPECT_EQ(si.fMask, 31u);
-  EXPECT_EQ(si.nMin, 0);
+  EXPECT_EQ(lf.lfHeight, -13);
+  EXPECT_EQ(lf.lfPitchAndFamily, FIXED_PITCH | FF_MODERN);
   EXPECT_EQ(si.nMax, 0);
   EXPECT_EQ(si.nPage, 100u);
-  EXPECT_EQ(si.nPos, 0);
-  EXPECT_EQ(vpos, 0);
   EXPECT_EQ(textline, nullptr);
 }
 
@@ -116,20 +100,13 @@ TEST_F(ReportTest, ClearingKeepsTheArrayAndResetsTheBar) {
   EraseTextBuffer();
   EXPECT_EQ(textlines, 0);
   EXPECT_EQ(allocated_lines, 384);
-  EXPECT_NE(textline, nullptr);
   EXPECT_EQ(vpos, 0);
-  EXPECT_EQ(si.nMin, 0);
   EXPECT_EQ(si.nMax, 0);
   EXPECT_EQ(si.nPage, 100u);
   EXPECT_EQ(si.nPos, 0);
-  EXPECT_EQ(si.nTrackPos, 0);
-  EXPECT_EQ(w->bar.nMin, 0);
   EXPECT_EQ(w->bar.nMax, 0);
-  EXPECT_EQ(w->bar.nPage, 1u);  // the platform keeps the page within the range
   EXPECT_EQ(w->bar.nPos, 0);
   EXPECT_EQ(w->invalidate_noerase, noerase);
-  EXPECT_EQ(w->invalidate_erase, 0);
-
   ReportLine("again");
   EXPECT_EQ(Stored(), std::vector<std::string>{"again"});
   EXPECT_EQ(allocated_lines, 384);
@@ -143,15 +120,6 @@ TEST_F(ReportTest, ClearingKeepsTheArrayAndResetsTheBar) {
   EXPECT_EQ(Stored(), std::vector<std::string>{"fresh"});
 }
 
-TEST_F(ReportTest, WorksWithoutAWindow) {
-  MyWindow = nullptr;
-  Append(3);
-  EXPECT_EQ(Stored(), (std::vector<std::string>{Line(0), Line(1), Line(2)}));
-  EraseTextBuffer();
-  EXPECT_EQ(textlines, 0);
-  EXPECT_EQ(w->invalidate_noerase, 0);
-}
-
 TEST_F(ReportTest, ScrollActions) {
   struct Row {
     const char* what;
@@ -159,6 +127,7 @@ TEST_F(ReportTest, ScrollActions) {
     unsigned short action;
     int track, want;
     bool repaint;
+    int drift = -1;  // where the platform put the bar behind the log's back
   };
   const Row rows[] = {
       {"line down at the limit", 20, 1, 18, SB_LINEDOWN, 0, 18, false},
@@ -176,6 +145,7 @@ TEST_F(ReportTest, ScrollActions) {
       {"bottom", 20, 1, 7, SB_BOTTOM, 0, 7, false},
       {"end scroll", 20, 1, 7, SB_ENDSCROLL, 0, 7, false},
       {"unknown code", 20, 1, 7, 99, 0, 7, false},
+      {"end scroll puts a drifted bar right", 20, 1, 7, SB_ENDSCROLL, 0, 7, true, 4},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.what);
@@ -186,6 +156,7 @@ TEST_F(ReportTest, ScrollActions) {
     PaintReport(w);
     ASSERT_EQ(si.nPage, (unsigned)r.page);
     Place(r.start);
+    if (r.drift >= 0) w->bar.nPos = r.drift;
     HeadlessTrackThumb(w, r.track);
     ScrollReport(w, r.action);
     EXPECT_EQ(vpos, r.want);
@@ -196,43 +167,6 @@ TEST_F(ReportTest, ScrollActions) {
       EXPECT_EQ(w->bar.nPos, vpos);  // a bar this long can hold every position
     }
   }
-}
-
-TEST_F(ReportTest, DraggingTheThumbFollowsEveryStep) {
-  w->client_height = kPitch;
-  Append(50);
-  PaintReport(w);
-  Place(0);
-  int repaints = 0;
-  for (int pos : {10, 11, 11, 30, 2}) {
-    const bool moves = pos != vpos;
-    HeadlessTrackThumb(w, pos);
-    ScrollReport(w, SB_THUMBTRACK);
-    repaints += moves;
-    EXPECT_EQ(vpos, pos);
-    EXPECT_EQ(w->bar.nPos, pos);
-    EXPECT_EQ(w->invalidate_erase, repaints) << "at " << pos;
-  }
-  ScrollReport(w, SB_THUMBPOSITION);
-  ScrollReport(w, SB_ENDSCROLL);
-  EXPECT_EQ(vpos, 2);
-  EXPECT_EQ(w->invalidate_erase, repaints);
-}
-
-// The platform may clamp the bar's position behind the log's back; the next
-// scroll action, even letting go of the bar, puts it right again.
-TEST_F(ReportTest, EndScrollResynchronisesADriftedBar) {
-  w->client_height = kPitch;
-  Append(20);
-  PaintReport(w);
-  Place(7);
-  w->bar.nPos = 4;
-  ScrollReport(w, SB_ENDSCROLL);
-  EXPECT_EQ(vpos, 7);
-  EXPECT_EQ(w->bar.nPos, 7);
-  EXPECT_EQ(w->invalidate_erase, 1);
-  ScrollReport(w, SB_ENDSCROLL);
-  EXPECT_EQ(w->invalidate_erase, 1);
 }
 
 TEST_F(ReportTest, PaintDrawsRowsFromTheFirstVisibleLine) {
@@ -260,8 +194,10 @@ TEST_F(ReportTest, PaintDrawsRowsFromTheFirstVisibleLine) {
 }
 
 TEST_F(ReportTest, PaintDrawsLongLinesWholeAndNothingPastTheEnd) {
-  const std::string long_line(600, 'n');
-  ReportLine(long_line.c_str());
+  PaintReport(w);
+  EXPECT_EQ(w->texts, 0);
+  EXPECT_EQ(w->bar.nMax, 2);
+  ReportLine(std::string(600, 'n').c_str());
   Append(1);
   PaintReport(w);
   ASSERT_EQ(w->texts, 2);
@@ -270,14 +206,6 @@ TEST_F(ReportTest, PaintDrawsLongLinesWholeAndNothingPastTheEnd) {
   PaintReport(w);
   EXPECT_EQ(w->texts, 0);
   EXPECT_EQ(w->bar.nMax, 4);
-}
-
-TEST_F(ReportTest, PaintOfAnEmptyLog) {
-  PaintReport(w);
-  EXPECT_EQ(w->texts, 0);
-  EXPECT_EQ(si.nMax, 2);
-  EXPECT_EQ(w->bar.nMax, 2);
-  EXPECT_EQ(HeadlessFontsAlive(), 0);
 }
 
 TEST_F(ReportTest, PageFollowsPitchAndClientHeight) {
@@ -313,59 +241,44 @@ TEST_F(ReportTest, FailedMetricsKeepThePreviousPitch) {
   EXPECT_EQ(w->text[1].y, 25);
 }
 
-TEST_F(ReportTest, NoArrayOnTheFirstAppendDropsTheLine) {
-  HeadlessFailAllocations(0, 1);
-  ReportLine("Input file: kick.wav");
-  EXPECT_EQ(textline, nullptr);
-  EXPECT_EQ(textlines, 0);
-  EXPECT_EQ(allocated_lines, 0);
-  EXPECT_EQ(w->bar.nMax, 2);
-  EXPECT_EQ(w->invalidate_noerase, 1);
-  ReportLine("Output file: kick.bin");
-  EXPECT_EQ(Stored(), std::vector<std::string>{"Output file: kick.bin"});
-}
-
-// Every append that finds the array full tries to grow it; each failure puts
-// "No space!\n" over the last line, which every block is large enough for,
-// even that of an empty line.
-TEST_F(ReportTest, NoRoomToGrowMarksTheLastLine) {
-  for (const std::string& last : {std::string("last"), std::string(""), std::string(11, 'e')}) {
-    SCOPED_TRACE("last line \"" + last + "\"");
-    TearDown();
-    SetUp();
-    Append(127);
-    ReportLine(last.c_str());
-    const int top = vpos;
-    HeadlessFailAllocations(0, 2);
-    ReportLine("lost 1");
-    ReportLine("lost 2");
-    EXPECT_EQ(textlines, 128);
-    EXPECT_EQ(allocated_lines, 128);
-    EXPECT_STREQ(textline[127], "No space!\n");
-    EXPECT_EQ(textline[126], Line(126));
-    EXPECT_EQ(vpos, top);
-    EXPECT_EQ(w->bar.nMax, 130);
-    ReportLine("stored");
-    EXPECT_EQ(textlines, 129);
-    EXPECT_EQ(allocated_lines, 256);
-    EXPECT_STREQ(textline[128], "stored");
-    EXPECT_EQ(w->invalidate_noerase, 131);
-  }
-}
-
-TEST_F(ReportTest, ALineWithoutABlockIsDroppedSilently) {
-  HeadlessFailAllocations(1, 1);  // the array is made, the first block fails
+// A line that finds no memory, for the array or for itself, is dropped
+// without a word; the next one is stored as usual.
+TEST_F(ReportTest, ALineWithoutMemoryIsDropped) {
+  HeadlessFailAllocations(0, 1);  // no array
   ReportLine("gone");
-  EXPECT_EQ(textlines, 0);
-  EXPECT_EQ(allocated_lines, 128);
+  EXPECT_EQ(textline, nullptr);
+  EXPECT_EQ(w->bar.nMax, 2);
   Append(5);
-  HeadlessFailAllocations(0, 1);
+  HeadlessFailAllocations(0, 1);  // no block for the line
   ReportLine("gone too");
   EXPECT_EQ(w->bar.nMax, 7);
   EXPECT_EQ(w->invalidate_noerase, 7);
   ReportLine("kept");
   std::vector<std::string> want = {Line(0), Line(1), Line(2), Line(3), Line(4), "kept"};
   EXPECT_EQ(Stored(), want);
+}
+
+// Every append that finds the array full tries to grow it; each failure puts
+// "No space!\n" over the last line, which every block is large enough for,
+// even that of an empty line.
+TEST_F(ReportTest, NoRoomToGrowMarksTheLastLine) {
+  Append(127);
+  ReportLine("");
+  const int top = vpos;
+  HeadlessFailAllocations(0, 2);
+  ReportLine("lost 1");
+  ReportLine("lost 2");
+  EXPECT_EQ(textlines, 128);
+  EXPECT_EQ(allocated_lines, 128);
+  EXPECT_STREQ(textline[127], "No space!\n");
+  EXPECT_EQ(textline[126], Line(126));
+  EXPECT_EQ(vpos, top);
+  EXPECT_EQ(w->bar.nMax, 130);
+  ReportLine("stored");
+  EXPECT_EQ(textlines, 129);
+  EXPECT_EQ(allocated_lines, 256);
+  EXPECT_STREQ(textline[128], "stored");
+  EXPECT_EQ(w->invalidate_noerase, 131);
 }
 
 // A conversion clears the log and appends its report; the paint that follows
@@ -388,8 +301,6 @@ TEST_F(ReportTest, AReportIsSeenWithoutScrolling) {
     PaintReport(w);
     EXPECT_EQ(vpos, r.first_shown);
     EXPECT_EQ(w->bar.nPos, vpos);
-    EXPECT_GE(vpos, 0);
-    EXPECT_LE(vpos, si.nMax - 3);
     ASSERT_GT(w->texts, 0);
     EXPECT_EQ(w->text[0].text, Line(r.first_shown));
   }
