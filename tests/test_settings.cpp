@@ -5,7 +5,6 @@
 #include <stdlib.h>
 
 #include <filesystem>
-#include <ostream>
 #include <string>
 #include <vector>
 
@@ -28,25 +27,19 @@ TEST(ReadString, FindsTheKeyAndTakesTheValueAfterTheFirstEquals) {
       {"LAST_PLAYED_FILE = kick.wav\n", 1, "kick.wav"},
       {"LAST_PLAYED_FILE=kick.wav", 1, "kick.wav"},
       {"LAST_PLAYED_FILE = \"my kick.wav\"\n", 1, "my kick.wav"},
-      {"LAST_PLAYED_FILE = 'snare.wav' # quoted", 1, "snare.wav"},
       {"LAST_PLAYED_FILE = \" ' \"  tom.wav\n", 1, "tom.wav"},  // any mix is skipped
       {"LAST_PLAYED_FILE = a b  \n", 1, "a b  "},                // inner and trailing blanks kept
       {"LAST_PLAYED_FILE = a\tb\n", 1, "a"},
       {"LAST_PLAYED_FILE =\tkick.wav\n", 1, ""},
       {"LAST_PLAYED_FILE =", 1, ""},
-      {"LAST_PLAYED_FILE = \n", 1, ""},
       {"LAST_PLAYED_FILE = kick.wav\r\n", 1, "kick.wav"},
       {"LAST_PLAYED_FILE = it's.wav", 1, "it"},
       {"LAST_PLAYED_FILE = a=b", 1, "a=b"},
-      {"LAST_PLAYED_FILE == x", 1, "= x"},
       {"old LAST_PLAYED_FILE was = x.wav", 1, "x.wav"},
-      {"MY_LAST_PLAYED_FILES = y.wav", 1, "y.wav"},
-      {"LAST_PLAYED_FILE = Gr\xC3\xBC\xC3\x9F" "e.wav\n", 1, "Gr\xC3\xBC\xC3\x9F" "e.wav"},
       {"LAST_PLAYED_FILE = \x80\xFF", 1, "\x80\xFF"},
       {"last_played_file = kick.wav", 0, "old"},
       {"LAST_PLAYED_FILE kick.wav", 0, "old"},
       {"= LAST_PLAYED_FILE kick.wav", 0, "old"},
-      {"", 0, "old"},
   };
   for (const Row& r : rows) {
     char var[128] = "old";
@@ -57,7 +50,7 @@ TEST(ReadString, FindsTheKeyAndTakesTheValueAfterTheFirstEquals) {
 }
 
 TEST(ReadString, StoresAtMostOneCharacterLessThanTheBuffer) {
-  for (size_t n : {126, 127, 128, 300, 1000}) {
+  for (size_t n : {127, 128, 300}) {
     const std::string value(n, 'v');
     std::string line = "LAST_PLAYED_FILE = " + value + "\n";
     char var[128];
@@ -82,24 +75,17 @@ TEST(ReadNumbers, ScanTheDecimalIntegerAfterTheEquals) {
       {"MU_LAW =   -3\n", 1, -3},
       {"MU_LAW = +5", 1, 5},
       {"MU_LAW =\t \t12\n", 1, 12},
-      {"MU_LAW = 007", 1, 7},
       {"MU_LAW = 12abc", 1, 12},
-      {"MU_LAW = 3.9", 1, 3},
       {"MU_LAW = 0x10", 1, 0},
-      {"MU_LAW = 1\r\n", 1, 1},
       {"MU_LAW = 2147483647", 1, 2147483647},
       {"MU_LAW = -2147483648", 1, -2147483647 - 1},
-      {"* turn MU_LAW off = 0", 1, 0},
       {"MU_LAW = off", 1, 42},  // taken, but no number: the value stays
-      {"MU_LAW =", 1, 42},
       {"MU_LAW = -", 1, 42},
       {"MU_LAW = = 3", 1, 42},
       {"MU_LAW = 2147483648", 1, 42},
       {"MU_LAW = -2147483649", 1, 42},
       {"MU_LAW = 99999999999999999999", 1, 42},
       {"mu_law = 1", 0, 42},
-      {"MU_LAW 1", 0, 42},
-      {"= 1 MU_LAW", 0, 42},
   };
   for (const Row& r : rows) {
     std::string line = r.line;
@@ -114,39 +100,27 @@ TEST(ReadNumbers, ScanTheDecimalIntegerAfterTheEquals) {
 
 // ---- Whole files ----
 
-struct Snapshot {
-  std::string last;
-  int mu, inv, pad, autos, rom, eight;
-  double rate;
-  bool operator==(const Snapshot& o) const {
-    return last == o.last && mu == o.mu && inv == o.inv && pad == o.pad && autos == o.autos &&
-           rom == o.rom && eight == o.eight && rate == o.rate;
-  }
-};
-
-std::ostream& operator<<(std::ostream& os, const Snapshot& s) {
-  return os << "{\"" << s.last << "\" mu_law " << s.mu << " invert " << s.inv << " pad "
-            << s.pad << " autoscale " << s.autos << " rom " << s.rom << " eightbit " << s.eight
-            << " rate " << s.rate << "}";
+// Every setting in one line: the last played file, then mu_law, invert,
+// pad_first_two_bytes, autoscale, rom_size_index, eightbit and sample_rate.
+std::string Settings() {
+  char text[300];
+  snprintf(text, sizeof text, "%s|%d|%d|%d|%d|%d|%d|%.1f", last_played_file, mu_law, invert,
+           pad_first_two_bytes, autoscale, rom_size_index, eightbit, sample_rate);
+  return text;
 }
 
-Snapshot Take() {
-  return {last_played_file, mu_law, invert, pad_first_two_bytes, autoscale, rom_size_index,
-          eightbit, sample_rate};
+void Set(const char* last, int mu, int inv, int pad, int autos, int rom, int eight, double rate) {
+  snprintf(last_played_file, sizeof last_played_file, "%s", last);
+  mu_law = mu;
+  invert = inv;
+  pad_first_two_bytes = pad;
+  autoscale = autos;
+  rom_size_index = rom;
+  eightbit = eight;
+  sample_rate = rate;
 }
 
-void Apply(const Snapshot& s) {
-  snprintf(last_played_file, sizeof last_played_file, "%s", s.last.c_str());
-  mu_law = s.mu;
-  invert = s.inv;
-  pad_first_two_bytes = s.pad;
-  autoscale = s.autos;
-  rom_size_index = s.rom;
-  eightbit = s.eight;
-  sample_rate = s.rate;
-}
-
-const Snapshot kDefaults = {"", 1, 0, 1, 0, 1, 0, 24000.0};
+const char kDefaults[] = "|1|0|1|0|1|0|24000.0";
 
 bool WriteFile(const std::string& path, const std::string& text) {
   FILE* f = fopen(path.c_str(), "wb");
@@ -173,7 +147,6 @@ class ConfigFile : public ::testing::Test {
     ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
     dir = pattern;
     path = dir + "/quorix.ini";
-    ASSERT_LT(path.size() + 4, sizeof configfile);
   }
   void TearDown() override {
     std::error_code ignored;
@@ -181,89 +154,62 @@ class ConfigFile : public ::testing::Test {
     ResetSettings();
     HeadlessReset();
   }
-  void Load(const std::string& text) {
-    ASSERT_TRUE(WriteFile(path, text));
-    LoadConfig(path.c_str());
-  }
-
   std::string dir, path;
 };
 
 TEST_F(ConfigFile, LoadingTakesEachRecognisedLine) {
-  struct Row {
+  const struct {
     const char* what;
-    std::string text;
-    void (*change)(Snapshot&);
-  };
-  const Row rows[] = {
-      {"empty file", "", [](Snapshot&) {}},
-      {"comments only", "* Automatically generated configuration file for QUORIX\n\n# none\n",
-       [](Snapshot&) {}},
+    std::string text, settings;
+  } rows[] = {
+      {"comments only", "* Automatically generated configuration file for QUORIX\n\n# none\n", kDefaults},
       {"every key",
        "LAST_PLAYED_FILE = kick.wav\nMU_LAW = 0\nINVERT = 1\nPAD_FIRST_TWO_BYTES = 0\n"
        "AUTOSCALE = 1\nROM_SIZE_INDEX = 3\nEIGHTBIT = 1\nSAMPLE_RATE = 31250\n",
-       [](Snapshot& s) { s = {"kick.wav", 0, 1, 0, 1, 3, 1, 31250.0}; }},
-      {"keys are case-sensitive", "mu_law = 0\nSample_Rate = 8000\n", [](Snapshot&) {}},
-      {"key in a comment", "# MU_LAW was off = 0 here\n", [](Snapshot& s) { s.mu = 0; }},
-      {"earlier key in the order wins", "INVERT MU_LAW = 5\n", [](Snapshot& s) { s.mu = 5; }},
-      {"string key first", "LAST_PLAYED_FILE MU_LAW = 0\n", [](Snapshot& s) { s.last = "0"; }},
-      {"rate key last", "SAMPLE_RATE EIGHTBIT = 1\n", [](Snapshot& s) { s.eight = 1; }},
-      {"a key without a later equals passes the line on", "INVERT = 1 MU_LAW\n",
-       [](Snapshot& s) { s.inv = 1; }},
-      {"a key without a number keeps the line", "MU_LAW = off INVERT = 1\n", [](Snapshot&) {}},
+       "kick.wav|0|1|0|1|3|1|31250.0"},
+      {"keys are case-sensitive", "mu_law = 0\nSample_Rate = 8000\n", kDefaults},
+      {"key in a comment", "# MU_LAW was off = 0 here\n", "|0|0|1|0|1|0|24000.0"},
+      {"earlier key in the order wins", "INVERT MU_LAW = 5\n", "|5|0|1|0|1|0|24000.0"},
+      {"string key first", "LAST_PLAYED_FILE MU_LAW = 0\n", "0|1|0|1|0|1|0|24000.0"},
+      {"rate key last", "SAMPLE_RATE EIGHTBIT = 1\n", "|1|0|1|0|1|1|24000.0"},
+      {"a key without a later equals passes the line on", "INVERT = 1 MU_LAW\n", "|1|1|1|0|1|0|24000.0"},
+      {"a key without a number keeps the line", "MU_LAW = off INVERT = 1\n", kDefaults},
       {"the last line decides", "MU_LAW = 0\nMU_LAW = 3\nSAMPLE_RATE = 1\nSAMPLE_RATE = 2\n",
-       [](Snapshot& s) { s.mu = 3; s.rate = 2.0; }},
-      {"unchecked values", "MU_LAW = 7\nEIGHTBIT = -9\n",
-       [](Snapshot& s) { s.mu = 7; s.eight = -9; }},
-      {"fractional rate", "SAMPLE_RATE = 24000.7\n", [](Snapshot& s) { s.rate = 24000.0; }},
-      {"negative rate", "SAMPLE_RATE = -5\n", [](Snapshot& s) { s.rate = -5.0; }},
-      {"zero rate", "SAMPLE_RATE = 0\n", [](Snapshot& s) { s.rate = 0.0; }},
-      {"largest rate", "SAMPLE_RATE = 2147483647\n", [](Snapshot& s) { s.rate = 2147483647.0; }},
-      {"rate beyond 32 bits", "SAMPLE_RATE = 4294967296\nMU_LAW = 99999999999\n",
-       [](Snapshot&) {}},
-      {"rate without digits", "SAMPLE_RATE = fast\n", [](Snapshot&) {}},
-      {"blanks and tabs", "  \tAUTOSCALE\t=\t1\nLAST_PLAYED_FILE =  \" a  b.wav\"\n",
-       [](Snapshot& s) { s.autos = 1; s.last = "a  b.wav"; }},
-      {"a tab before the name", "LAST_PLAYED_FILE =\tkick.wav\n", [](Snapshot&) {}},
-      {"last line without a line end", "MU_LAW = 0\nINVERT = 1", [](Snapshot& s) {
-         s.mu = 0; s.inv = 1;
-       }},
-      {"CRLF lines", "LAST_PLAYED_FILE = \"C:\\drums\\kick.wav\"\r\nSAMPLE_RATE = 22050\r\n"
-                     "EIGHTBIT = 1\r\n",
-       [](Snapshot& s) { s.last = "C:\\drums\\kick.wav"; s.rate = 22050.0; s.eight = 1; }},
-      {"bytes above 0x7F", "LAST_PLAYED_FILE = J\xC3\xB6rg kick.wav\n",
-       [](Snapshot& s) { s.last = "J\xC3\xB6rg kick.wav"; }},
-      {"long value", "LAST_PLAYED_FILE = " + std::string(300, 'n') + "\n",
-       [](Snapshot& s) { s.last = std::string(127, 'n'); }},
+       "|3|0|1|0|1|0|2.0"},
+      {"unchecked values", "MU_LAW = 7\nEIGHTBIT = -9\n", "|7|0|1|0|1|-9|24000.0"},
+      {"fractional rate", "SAMPLE_RATE = 24000.7\n", kDefaults},
+      {"numbers beyond 32 bits", "SAMPLE_RATE = 4294967296\nMU_LAW = 99999999999\n", kDefaults},
+      {"blanks and tabs", "  \tAUTOSCALE\t=\t1\nLAST_PLAYED_FILE =  \" a  b.wav\"\n", "a  b.wav|1|0|1|1|1|0|24000.0"},
+      {"last line without a line end", "MU_LAW = 0\nINVERT = 1", "|0|1|1|0|1|0|24000.0"},
+      {"CRLF lines", "LAST_PLAYED_FILE = \"C:\\drums\\kick.wav\"\r\nSAMPLE_RATE = 22050\r\nEIGHTBIT = 1\r\n",
+       "C:\\drums\\kick.wav|1|0|1|0|1|1|22050.0"},
+      {"bytes above 0x7F", "LAST_PLAYED_FILE = J\xC3\xB6rg kick.wav\n", "J\xC3\xB6rg kick.wav" + std::string(kDefaults)},
       // fgets hands over at most 1023 characters; each piece is a line of its own.
-      {"two pieces, two keys", "MU_LAW = 2" + std::string(1013, ' ') + "EIGHTBIT = 1\n",
-       [](Snapshot& s) { s.mu = 2; s.eight = 1; }},
-      {"a key cut between pieces", std::string(1020, '.') + "MU_LAW = 4\n", [](Snapshot&) {}},
-      {"a key in the second piece", std::string(1023, '.') + "MU_LAW = 4",
-       [](Snapshot& s) { s.mu = 4; }},
+      {"two pieces, two keys", "MU_LAW = 2" + std::string(1013, ' ') + "EIGHTBIT = 1\n", "|2|0|1|0|1|1|24000.0"},
+      {"a key cut between pieces", std::string(1020, '.') + "MU_LAW = 4\n", kDefaults},
+      {"a key in the second piece", std::string(1023, '.') + "MU_LAW = 4", "|4|0|1|0|1|0|24000.0"},
   };
-  for (const Row& r : rows) {
+  for (const auto& r : rows) {
     ResetSettings();
-    Load(r.text);
-    Snapshot want = kDefaults;
-    r.change(want);
-    EXPECT_EQ(Take(), want) << r.what;
+    ASSERT_TRUE(WriteFile(path, r.text));
+    LoadConfig(path.c_str());
+    EXPECT_EQ(Settings(), r.settings) << r.what;
     EXPECT_EQ(config_edit, 0) << r.what;
   }
 }
 
 TEST_F(ConfigFile, NothingReadKeepsEverySetting) {
-  const Snapshot before = {"snare.wav", 0, 1, 0, 1, 2, 1, 8000.0};
-  Apply(before);
+  Set("snare.wav", 0, 1, 0, 1, 2, 1, 8000.0);
+  const std::string before = Settings();
   config_edit = 1;
   LoadConfig(path.c_str());  // no file yet
-  EXPECT_EQ(Take(), before);
+  EXPECT_EQ(Settings(), before);
   EXPECT_EQ(config_edit, 1);
 
   ASSERT_TRUE(WriteFile(path, "MU_LAW = 1\nSAMPLE_RATE = 24000\n"));
   HeadlessFailAllocations(0, 1);  // no line buffer
   LoadConfig(path.c_str());
-  EXPECT_EQ(Take(), before);
+  EXPECT_EQ(Settings(), before);
 }
 
 TEST_F(ConfigFile, NoSaveWithoutChanges) {
@@ -294,7 +240,7 @@ TEST_F(ConfigFile, SaveWritesExactlyTheseLines) {
   EXPECT_EQ(config_edit, 0);
   EXPECT_FALSE(fs::exists(path + ".new"));
 
-  Apply({"drums/kick 1.wav", 0, 1, 0, 1, 3, -2, 31250.4});
+  Set("drums/kick 1.wav", 0, 1, 0, 1, 3, -2, 31250.4);
   config_edit = 1;
   SaveConfig(path.c_str());
   EXPECT_EQ(ReadFile(path),
@@ -310,35 +256,13 @@ TEST_F(ConfigFile, SaveWritesExactlyTheseLines) {
             "SAMPLE_RATE =    31250\n");
 }
 
-TEST_F(ConfigFile, SavedRateIsTheNearestWholeNumberInEightColumns) {
-  struct Row {
-    double rate;
-    const char* line;
-  };
-  const Row rows[] = {
-      {24000.6, "SAMPLE_RATE =    24001\n"}, {8000.0, "SAMPLE_RATE =     8000\n"},
-      {0.4, "SAMPLE_RATE =        0\n"},     {-1.0, "SAMPLE_RATE =       -1\n"},
-      {123456789.2, "SAMPLE_RATE = 123456789\n"},
-  };
-  for (const Row& r : rows) {
-    sample_rate = r.rate;
-    config_edit = 1;
-    SaveConfig(path.c_str());
-    const std::string text = ReadFile(path);
-    EXPECT_EQ(text.substr(text.rfind("SAMPLE_RATE")), r.line) << r.rate;
-  }
-}
-
 TEST_F(ConfigFile, SaveThenLoadRestoresTheSettings) {
-  const Snapshot saved = {"samples/J\xC3\xB6rg kick #2.wav", 0, 1, 0, 1, -4, 1, 24000.6};
-  Apply(saved);
+  Set("samples/J\xC3\xB6rg kick #2.wav", 0, 1, 0, 1, -4, 1, 24000.6);
   config_edit = 1;
   SaveConfig(path.c_str());
   ResetSettings();
   LoadConfig(path.c_str());
-  Snapshot want = saved;
-  want.rate = 24001.0;
-  EXPECT_EQ(Take(), want);
+  EXPECT_EQ(Settings(), "samples/J\xC3\xB6rg kick #2.wav|0|1|0|1|-4|1|24001.0");
 
   // A name of the full 127 characters survives too.
   const std::string longest(127, 'k');
