@@ -173,65 +173,43 @@ TEST(ConfigPath, JoinsTheDirectoryAndTheFileNameWithOneSlash) {
   }
 }
 
-// The environment variable and the working directory, as the program reads
-// them at start-up; each case puts both back as they were.
-class ConfigPathFromEnvironment : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const char* old = getenv("QUORIX_PATH");
-    had_env_ = old != nullptr;
-    if (old) old_env_ = old;
-    ASSERT_NE(getcwd(old_cwd_, sizeof old_cwd_), nullptr);
+// The name as the program builds it at start-up: from QUORIX_PATH, else the
+// working directory, else the bare name (the variable and the working
+// directory are put back afterwards).
+TEST(ConfigPath, FromTheVariableElseTheWorkingDirectoryElseTheBareName) {
+  const char* old_env = getenv("QUORIX_PATH");
+  const std::string saved_env = old_env ? old_env : "";
+  char old_cwd[4096], name[NAME_SIZE], cwd[4096];
+  ASSERT_NE(getcwd(old_cwd, sizeof old_cwd), nullptr);
+  const struct {
+    std::string env, name;
+  } cases[] = {{"C:\\SOUNDS\\", "C:/SOUNDS/quorix.ini"}, {"", "quorix.ini"}, {std::string(300, 'd'), "quorix.ini"}};
+  for (const auto& c : cases) {
+    setenv("QUORIX_PATH", c.env.c_str(), 1);
+    BuildConfigPath(name);
+    EXPECT_EQ(name, c.name) << c.env;
   }
-  void TearDown() override {
-    if (had_env_)
-      setenv("QUORIX_PATH", old_env_.c_str(), 1);
-    else
-      unsetenv("QUORIX_PATH");
-    ASSERT_EQ(chdir(old_cwd_), 0);
-  }
-  bool had_env_ = false;
-  std::string old_env_;
-  char old_cwd_[4096];
-};
 
-TEST_F(ConfigPathFromEnvironment, TheVariableNamesTheDirectoryElseTheBareNameIsUsed) {
-  char name[NAME_SIZE];
-  setenv("QUORIX_PATH", "C:\\SOUNDS\\", 1);
-  BuildConfigPath(name);
-  EXPECT_STREQ(name, "C:/SOUNDS/quorix.ini");
-  setenv("QUORIX_PATH", "", 1);
-  BuildConfigPath(name);
-  EXPECT_STREQ(name, "quorix.ini");
-  setenv("QUORIX_PATH", std::string(300, 'd').c_str(), 1);
-  BuildConfigPath(name);
-  EXPECT_STREQ(name, "quorix.ini");
-}
-
-TEST_F(ConfigPathFromEnvironment, WithoutTheVariableTheWorkingDirectoryIsUsed) {
   unsetenv("QUORIX_PATH");
   char dir[] = "/tmp/quorix-cfgXXXXXX";
   ASSERT_NE(mkdtemp(dir), nullptr);
   ASSERT_EQ(chdir(dir), 0);
-  char name[NAME_SIZE];
-  BuildConfigPath(name);
-  char cwd[4096];
   ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
+  BuildConfigPath(name);
   EXPECT_EQ(std::string(name), std::string(cwd) + "/quorix.ini");
-
   // A working directory beyond 119 characters is not fetched at all.
-  std::string deep = cwd;
-  std::string sub(60, 's');
-  ASSERT_EQ(mkdir((deep + "/" + sub).c_str(), 0700), 0);
-  ASSERT_EQ(mkdir((deep + "/" + sub + "/" + sub).c_str(), 0700), 0);
-  ASSERT_EQ(chdir((deep + "/" + sub + "/" + sub).c_str()), 0);
+  const std::string sub(60, 's'), deep = std::string(cwd) + "/" + sub + "/" + sub;
+  ASSERT_EQ(mkdir((std::string(cwd) + "/" + sub).c_str(), 0700), 0);
+  ASSERT_EQ(mkdir(deep.c_str(), 0700), 0);
+  ASSERT_EQ(chdir(deep.c_str()), 0);
   BuildConfigPath(name);
   EXPECT_STREQ(name, "quorix.ini");
 
-  ASSERT_EQ(chdir(old_cwd_), 0);
-  rmdir((deep + "/" + sub + "/" + sub).c_str());
-  rmdir((deep + "/" + sub).c_str());
+  ASSERT_EQ(chdir(old_cwd), 0);
+  rmdir(deep.c_str());
+  rmdir((std::string(cwd) + "/" + sub).c_str());
   rmdir(dir);
+  if (old_env) setenv("QUORIX_PATH", saved_env.c_str(), 1);
 }
 
 }  // namespace
