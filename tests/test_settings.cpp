@@ -32,12 +32,10 @@ TEST(ReadString, FindsTheKeyAndTakesTheValueAfterTheFirstEquals) {
       {"LAST_PLAYED_FILE = a\tb\n", 1, "a"},
       {"LAST_PLAYED_FILE =\tkick.wav\n", 1, ""},
       {"LAST_PLAYED_FILE =", 1, ""},
-      {"LAST_PLAYED_FILE = kick.wav\r\n", 1, "kick.wav"},
       {"LAST_PLAYED_FILE = it's.wav", 1, "it"},
       {"LAST_PLAYED_FILE = a=b", 1, "a=b"},
       {"old LAST_PLAYED_FILE was = x.wav", 1, "x.wav"},
       {"LAST_PLAYED_FILE = \x80\xFF", 1, "\x80\xFF"},
-      {"last_played_file = kick.wav", 0, "old"},
       {"LAST_PLAYED_FILE kick.wav", 0, "old"},
       {"= LAST_PLAYED_FILE kick.wav", 0, "old"},
   };
@@ -85,7 +83,6 @@ TEST(ReadNumbers, ScanTheDecimalIntegerAfterTheEquals) {
       {"MU_LAW = 2147483648", 1, 42},
       {"MU_LAW = -2147483649", 1, 42},
       {"MU_LAW = 99999999999999999999", 1, 42},
-      {"mu_law = 1", 0, 42},
   };
   for (const Row& r : rows) {
     std::string line = r.line;
@@ -179,11 +176,9 @@ TEST_F(ConfigFile, LoadingTakesEachRecognisedLine) {
       {"unchecked values", "MU_LAW = 7\nEIGHTBIT = -9\n", "|7|0|1|0|1|-9|24000.0"},
       {"fractional rate", "SAMPLE_RATE = 24000.7\n", kDefaults},
       {"numbers beyond 32 bits", "SAMPLE_RATE = 4294967296\nMU_LAW = 99999999999\n", kDefaults},
-      {"blanks and tabs", "  \tAUTOSCALE\t=\t1\nLAST_PLAYED_FILE =  \" a  b.wav\"\n", "a  b.wav|1|0|1|1|1|0|24000.0"},
       {"last line without a line end", "MU_LAW = 0\nINVERT = 1", "|0|1|1|0|1|0|24000.0"},
       {"CRLF lines", "LAST_PLAYED_FILE = \"C:\\drums\\kick.wav\"\r\nSAMPLE_RATE = 22050\r\nEIGHTBIT = 1\r\n",
        "C:\\drums\\kick.wav|1|0|1|0|1|1|22050.0"},
-      {"bytes above 0x7F", "LAST_PLAYED_FILE = J\xC3\xB6rg kick.wav\n", "J\xC3\xB6rg kick.wav" + std::string(kDefaults)},
       // fgets hands over at most 1023 characters; each piece is a line of its own.
       {"two pieces, two keys", "MU_LAW = 2" + std::string(1013, ' ') + "EIGHTBIT = 1\n", "|2|0|1|0|1|1|24000.0"},
       {"a key cut between pieces", std::string(1020, '.') + "MU_LAW = 4\n", kDefaults},
