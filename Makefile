@@ -3,7 +3,7 @@
 #   make run    builds and runs the program
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all setup build test test-native test-sanitize run clean
+.PHONY: all setup build test test-native test-sanitize run fuzz clean
 
 all: build
 
@@ -23,6 +23,15 @@ test-sanitize: setup
 	ctest --preset sanitize -j $(JOBS)
 
 test: test-native test-sanitize
+
+# Every fuzz target for FUZZ_SECONDS (default 120) seconds, one at a time;
+# fails on any finding.
+FUZZ_SECONDS ?= 120
+fuzz:
+	@scripts/setup.sh core fuzz
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS)
+	FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/fuzz.sh
 
 run: build
 	@scripts/demo.sh build/bin/quorix
