@@ -283,4 +283,25 @@ TEST_F(NoLostData, SettingsFileIsReplacedWholeOrNotAtAll) {
   EXPECT_NE(lstat((ini + ".new").c_str(), &st), 0);
 }
 
+// A settings path too long for the name of the file written beside it must
+// not lead the save to a cut name, another file that may well exist.
+TEST_F(NoLostData, SettingsPathTooLongForItsTemporaryFile) {
+  const std::string deep = dir_ + "/" + std::string(180, 'v');
+  const std::string ini = deep + "/quorix.ini";
+  const std::string cut = (ini + ".new").substr(0, NAME_SIZE + 7);
+  ASSERT_EQ(cut.rfind('/'), dir_.size()) << "the cut must fall into the long directory's name";
+  ASSERT_EQ(mkdir(deep.c_str(), 0700), 0);
+  WriteFile(ini, "MU_LAW = 0\n");
+  WriteFile(cut, "precious");
+
+  config_edit = 1;
+  SaveConfig(ini.c_str());
+  EXPECT_EQ(config_edit, 1);
+  std::string text;
+  ASSERT_TRUE(ReadFile(cut, &text));
+  EXPECT_EQ(text, "precious");
+  ASSERT_TRUE(ReadFile(ini, &text));
+  EXPECT_EQ(text, "MU_LAW = 0\n");
+}
+
 }  // namespace
