@@ -40,6 +40,6 @@ for t in $targets; do
     echo "fuzz_$t: finding in $findings" >&2
     exit 1
   fi
-  grep -E '^#[0-9]+ +DONE' "build/fuzz/$t.log" || true
+  grep -E '^#[0-9]+[[:space:]]+DONE' "build/fuzz/$t.log" || true
   grep -E '^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' "build/fuzz/$t.log" || true
 done
