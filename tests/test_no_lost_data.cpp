@@ -304,4 +304,25 @@ TEST_F(NoLostData, SettingsPathTooLongForItsTemporaryFile) {
   EXPECT_EQ(text, "MU_LAW = 0\n");
 }
 
+// Names go into the report as text: conversions in the names are printed,
+// never interpreted.
+TEST_F(NoLostData, NamesArePrintedNotInterpreted) {
+  const std::string in = Path("%s%n%x.wav"), out = Path("%n%99999d.bin");
+  WriteFile(in, wav_);
+  SetNames(in, out);
+  EXPECT_EQ(ConvertWAVToDMX(), 0u);
+  ASSERT_GE(textlines, 3);
+  EXPECT_EQ(std::string(textline[0]), "Input file: " + in);
+  EXPECT_EQ(std::string(textline[1]), "Output file: " + out);
+  EXPECT_STREQ(textline[textlines - 1], "Finished.");
+
+  const std::string wav = Path("%s%s%s.wav");
+  SetNames(out, wav);
+  EraseTextBuffer();
+  EXPECT_EQ(ConvertDMXtoWAV(), 0u);
+  ASSERT_GE(textlines, 2);
+  EXPECT_EQ(std::string(textline[0]), "Input file: " + out);
+  EXPECT_EQ(std::string(textline[textlines - 1]), "Playing file: " + wav);
+}
+
 }  // namespace
