@@ -1,6 +1,8 @@
 # The two commands on a fresh Debian machine:
 #   make test   installs what is missing, builds everything, runs every test
 #   make run    builds and runs the program
+#   make fuzz   builds the fuzz targets with clang and runs each of them for
+#               FUZZ_SECONDS seconds (default 120); fails on any finding
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 .PHONY: all setup build test test-native test-sanitize run fuzz clean
@@ -24,8 +26,6 @@ test-sanitize: setup
 
 test: test-native test-sanitize
 
-# Every fuzz target for FUZZ_SECONDS (default 120) seconds, one at a time;
-# fails on any finding.
 FUZZ_SECONDS ?= 120
 fuzz:
 	@scripts/setup.sh core fuzz
