@@ -2,9 +2,11 @@
 #   make test   installs what is missing, builds everything, runs every test
 #   make run    builds QUORIX.exe and runs it under Wine on this display
 #   make bench  times the conversions against sox and cat (not part of the tests)
+#   make fuzz   builds the fuzz targets with clang and runs each of them for
+#               FUZZ_SECONDS seconds (default 120); fails on any finding
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all setup build build-windows test test-native test-sanitize test-e2e run demo bench clean
+.PHONY: all setup build build-windows test test-native test-sanitize test-e2e run demo bench fuzz clean
 
 all: build
 
@@ -53,3 +55,10 @@ bench: build
 
 clean:
 	rm -rf build
+
+FUZZ_SECONDS ?= 120
+fuzz:
+	@scripts/setup.sh core fuzz
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS)
+	FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/fuzz.sh

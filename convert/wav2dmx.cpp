@@ -239,6 +239,9 @@ uint32_t ConvertWAVToDMX(void) {
 
   int walk = WalkWAVChunks(ip, data_step);
 
+  // The walk takes a failed read for the end of the file; an image cut
+  // short by a read error must not pass for a finished one.
+  int read_failed = ferror(ip) != 0;
   fclose(ip);
   int write_failed = ferror(output) != 0;
   if (fclose(output) != 0) write_failed = 1;
@@ -247,11 +250,12 @@ uint32_t ConvertWAVToDMX(void) {
   PlatformFree(sampbuf);
   sampbuf = NULL;
 
-  if (write_failed) {
-    ReportPrintf("Unable to write the whole output file: %s", output_filename);
+  if (read_failed) ReportPrintf("Unable to read the whole input file: %s", dmxfilename);
+  if (write_failed) ReportPrintf("Unable to write the whole output file: %s", output_filename);
+  if (read_failed || write_failed) {
     InvalidateRect(MyWindow, NULL, TRUE);
-    conversion_outcome = OUTCOME_WRITE_FAILED;
-    return 1;
+    conversion_outcome = write_failed ? OUTCOME_WRITE_FAILED : OUTCOME_REJECTED;
+    return write_failed ? 1 : 0;
   }
   if (walk == WALK_REJECTED) {
     conversion_outcome = out_of_memory ? OUTCOME_NOT_STARTED : OUTCOME_REJECTED;

@@ -172,7 +172,9 @@ static int write_settings(FILE* fp) {
 void SaveConfig(const char* config_path) {
   if (!config_edit) return;
   char temp[NAME_SIZE + 8];
-  snprintf(temp, sizeof temp, "%s.new", config_path);
+  // A cut name would be some other file, perhaps one that exists: keep the
+  // old settings file instead.
+  if (snprintf(temp, sizeof temp, "%s.new", config_path) >= (int)sizeof temp) return;
   FILE* fp = fopen(temp, "w");
   if (!fp) return;
   int failed = write_settings(fp);
