@@ -1,5 +1,7 @@
 // The settings file: the line readers, LoadConfig over hand-edited files, the
-// exact text SaveConfig writes, round trips, and a save that cannot complete.
+// exact text SaveConfig writes and round trips. (Files of every odd shape are
+// replayed from tests/corpus; failed saves are tried with the other ways
+// data can be lost.)
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -159,7 +161,6 @@ TEST_F(ConfigFile, LoadingTakesEachRecognisedLine) {
     const char* what;
     std::string text, settings;
   } rows[] = {
-      {"comments only", "* Automatically generated configuration file for QUORIX\n\n# none\n", kDefaults},
       {"every key",
        "LAST_PLAYED_FILE = kick.wav\nMU_LAW = 0\nINVERT = 1\nPAD_FIRST_TWO_BYTES = 0\n"
        "AUTOSCALE = 1\nROM_SIZE_INDEX = 3\nEIGHTBIT = 1\nSAMPLE_RATE = 31250\n",
@@ -169,20 +170,13 @@ TEST_F(ConfigFile, LoadingTakesEachRecognisedLine) {
       {"earlier key in the order wins", "INVERT MU_LAW = 5\n", "|5|0|1|0|1|0|24000.0"},
       {"string key first", "LAST_PLAYED_FILE MU_LAW = 0\n", "0|1|0|1|0|1|0|24000.0"},
       {"rate key last", "SAMPLE_RATE EIGHTBIT = 1\n", "|1|0|1|0|1|1|24000.0"},
-      {"a key without a later equals passes the line on", "INVERT = 1 MU_LAW\n", "|1|1|1|0|1|0|24000.0"},
       {"a key without a number keeps the line", "MU_LAW = off INVERT = 1\n", kDefaults},
       {"the last line decides", "MU_LAW = 0\nMU_LAW = 3\nSAMPLE_RATE = 1\nSAMPLE_RATE = 2\n",
        "|3|0|1|0|1|0|2.0"},
       {"unchecked values", "MU_LAW = 7\nEIGHTBIT = -9\n", "|7|0|1|0|1|-9|24000.0"},
       {"fractional rate", "SAMPLE_RATE = 24000.7\n", kDefaults},
-      {"numbers beyond 32 bits", "SAMPLE_RATE = 4294967296\nMU_LAW = 99999999999\n", kDefaults},
-      {"last line without a line end", "MU_LAW = 0\nINVERT = 1", "|0|1|1|0|1|0|24000.0"},
       {"CRLF lines", "LAST_PLAYED_FILE = \"C:\\drums\\kick.wav\"\r\nSAMPLE_RATE = 22050\r\nEIGHTBIT = 1\r\n",
        "C:\\drums\\kick.wav|1|0|1|0|1|1|22050.0"},
-      // fgets hands over at most 1023 characters; each piece is a line of its own.
-      {"two pieces, two keys", "MU_LAW = 2" + std::string(1013, ' ') + "EIGHTBIT = 1\n", "|2|0|1|0|1|1|24000.0"},
-      {"a key cut between pieces", std::string(1020, '.') + "MU_LAW = 4\n", kDefaults},
-      {"a key in the second piece", std::string(1023, '.') + "MU_LAW = 4", "|4|0|1|0|1|0|24000.0"},
   };
   for (const auto& r : rows) {
     ResetSettings();
@@ -207,37 +201,11 @@ TEST_F(ConfigFile, NothingReadKeepsEverySetting) {
   EXPECT_EQ(Settings(), before);
 }
 
-TEST_F(ConfigFile, NoSaveWithoutChanges) {
-  SaveConfig(path.c_str());
-  EXPECT_FALSE(fs::exists(path));
-  EXPECT_FALSE(fs::exists(path + ".new"));
-
-  const std::string hand = "# mine\nMU_LAW = 0\n";
-  ASSERT_TRUE(WriteFile(path, hand));
-  mu_law = 5;
-  SaveConfig(path.c_str());
-  EXPECT_EQ(ReadFile(path), hand);
-}
-
 TEST_F(ConfigFile, SaveWritesExactlyTheseLines) {
-  config_edit = 1;
-  SaveConfig(path.c_str());
-  EXPECT_EQ(ReadFile(path),
-            "* Automatically generated configuration file for QUORIX\n"
-            "\n"
-            "MU_LAW = 1\n"
-            "INVERT = 0\n"
-            "PAD_FIRST_TWO_BYTES = 1\n"
-            "AUTOSCALE = 0\n"
-            "ROM_SIZE_INDEX = 1\n"
-            "EIGHTBIT = 0\n"
-            "SAMPLE_RATE =    24000\n");
-  EXPECT_EQ(config_edit, 0);
-  EXPECT_FALSE(fs::exists(path + ".new"));
-
   Set("drums/kick 1.wav", 0, 1, 0, 1, 3, -2, 31250.4);
   config_edit = 1;
   SaveConfig(path.c_str());
+  EXPECT_EQ(config_edit, 0);
   EXPECT_EQ(ReadFile(path),
             "* Automatically generated configuration file for QUORIX\n"
             "\n"
@@ -267,37 +235,6 @@ TEST_F(ConfigFile, SaveThenLoadRestoresTheSettings) {
   last_played_file[0] = 0;
   LoadConfig(path.c_str());
   EXPECT_EQ(last_played_file, longest);
-}
-
-// The new settings go to "<file>.new" first; when that cannot be written or
-// cannot take the old file's place, the old file stays and the settings are
-// still marked for saving.
-TEST_F(ConfigFile, AFailedSaveKeepsTheOldFile) {
-  const std::string old = "MU_LAW = 0\n";
-  ASSERT_TRUE(WriteFile(path, old));
-  ASSERT_TRUE(fs::create_directory(path + ".new"));
-  config_edit = 1;
-  SaveConfig(path.c_str());
-  EXPECT_EQ(ReadFile(path), old);
-  EXPECT_EQ(config_edit, 1);
-  fs::remove(path + ".new");
-
-  const std::string nowhere = dir + "/missing/quorix.ini";
-  SaveConfig(nowhere.c_str());
-  EXPECT_FALSE(fs::exists(dir + "/missing"));
-  EXPECT_EQ(config_edit, 1);
-
-  // The new file is written but cannot replace a directory of that name.
-  const std::string occupied = dir + "/occupied";
-  ASSERT_TRUE(fs::create_directories(occupied + "/inside"));
-  SaveConfig(occupied.c_str());
-  EXPECT_TRUE(fs::is_directory(occupied + "/inside"));
-  EXPECT_FALSE(fs::exists(occupied + ".new"));
-  EXPECT_EQ(config_edit, 1);
-
-  SaveConfig(path.c_str());
-  EXPECT_EQ(config_edit, 0);
-  EXPECT_NE(ReadFile(path), old);
 }
 
 }  // namespace
