@@ -91,6 +91,16 @@ std::vector<ConvertCase> convert_cases(void) {
         "Input file: 2 samples.", "Pass 1: Unused audio headroom =  0%", "Output: 4 samples.",
         "Peak audio value = 8192", kEnd, kDone},
        {0x80, 0x80, 0xFF, 0x70}},
+      // Measured against a quieter chunk before it, the headroom is negative.
+      {"louder second chunk",
+       Riff(Cat({PcmFmt(1, 16), Chunk("data", Words({0, 8192})), Chunk("data", Words({32767, -32768}))})),
+       kMu,
+       {kFmt16, kMono16, "Processing chunk... data, 4 bytes", "Input file: 2 samples.",
+        "Pass 1: Unused audio headroom = 75%", "Output: 2 samples.", "Peak audio value = 8192",
+        "Processing chunk... data, 4 bytes", "Pass 0: Unused audio headroom = -300%",
+        "Input file: 2 samples.", "Pass 1: Unused audio headroom =  0%", "Output: 4 samples.",
+        "Peak audio value = 32768", kEnd, kDone},
+       {0x80, 0xE0, 0xFF, 0x7F}},
 
       // The frame must hold both 16-bit samples.
       {"frame too small for 16-bit stereo", Riff(Cat({Chunk("fmt ", FmtBody(1, 2, 2, 16)), Chunk("data", Words({1, 2}))})),
