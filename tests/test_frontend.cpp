@@ -183,7 +183,9 @@ TEST(ConfigPath, FromTheVariableElseTheWorkingDirectoryElseTheBareName) {
   ASSERT_NE(getcwd(old_cwd, sizeof old_cwd), nullptr);
   const struct {
     std::string env, name;
-  } cases[] = {{"C:\\SOUNDS\\", "C:/SOUNDS/quorix.ini"}, {"", "quorix.ini"}, {std::string(300, 'd'), "quorix.ini"}};
+  } cases[] = {{"C:\\SOUNDS\\", "C:/SOUNDS/quorix.ini"},
+               {"", "quorix.ini"},
+               {std::string(300, 'd'), "quorix.ini"}};
   for (const auto& c : cases) {
     setenv("QUORIX_PATH", c.env.c_str(), 1);
     BuildConfigPath(name);

@@ -34,7 +34,8 @@ std::vector<ChunkInfo> ChunksOf(const Bytes& wav) {
 
 // Every sample of the file as sox decodes it, 16-bit, channels interleaved.
 std::vector<int32_t> SoxSamples(const std::string& wav) {
-  RunResult r = RunProgram({"sox", "-D", wav, "-t", "raw", "-e", "signed-integer", "-b", "16", "-L", wav + ".raw"});
+  RunResult r =
+      RunProgram({"sox", "-D", wav, "-t", "raw", "-e", "signed-integer", "-b", "16", "-L", wav + ".raw"});
   EXPECT_EQ(r.status, 0) << r.err;
   Bytes b = ReadBytes(wav + ".raw");
   std::vector<int32_t> samples;
@@ -44,7 +45,8 @@ std::vector<int32_t> SoxSamples(const std::string& wav) {
 
 std::string Headroom(int pass, int32_t scale, int32_t peak) {
   char line[64];
-  snprintf(line, sizeof line, "Pass %d: Unused audio headroom = %2d%%", pass, (int)((scale - peak) * 100 / scale));
+  snprintf(line, sizeof line, "Pass %d: Unused audio headroom = %2d%%", pass,
+           (int)((scale - peak) * 100 / scale));
   return line;
 }
 
@@ -56,11 +58,13 @@ struct Made {
 
 const Made kGood[] = {
     // 36000 frames: more than one block of the engine.
-    {"sox, 16-bit mono", "sox -n -r 24000 -c 1 -b 16 -e signed-integer OUT synth 1.5 sine 440 vol 0.4", 1, 16},
-    {"sox, 8-bit stereo", "sox -n -r 8000 -c 2 -b 8 -e unsigned-integer OUT synth 0.03 sine 440 sine 300 vol 0.5",
-     2, 8},
+    {"sox, 16-bit mono",
+     "sox -n -r 24000 -c 1 -b 16 -e signed-integer OUT synth 1.5 sine 440 vol 0.4", 1, 16},
+    {"sox, 8-bit stereo",
+     "sox -n -r 8000 -c 2 -b 8 -e unsigned-integer OUT synth 0.03 sine 440 sine 300 vol 0.5", 2, 8},
     {"ffmpeg, 16-bit stereo with bext and LIST chunks",
-     "ffmpeg -v error -y -f lavfi -i aevalsrc=exprs=0.4*sin(440*2*PI*t)|0.3*sin(300*2*PI*t+1):s=8000:d=0.03 "
+     "ffmpeg -v error -y -f lavfi -i "
+     "aevalsrc=exprs=0.4*sin(440*2*PI*t)|0.3*sin(300*2*PI*t+1):s=8000:d=0.03 "
      "-c:a pcm_s16le -fflags +bitexact -write_bext 1 -metadata title=Kick OUT",
      2, 16},
     {"ffmpeg, 8-bit mono",
@@ -181,10 +185,12 @@ TEST_F(RealFiles, FormatsThisProgramRefuses) {
       {"sox -n -r 8000 -c 1 -b 24 OUT synth 0.01 sine 440", {"Processing chunk... fmt , 40 bytes", unknown}},
       {"sox -n -r 8000 -c 1 -e floating-point -b 32 OUT synth 0.01 sine 440",
        {"Processing chunk... fmt , 18 bytes", unknown}},
-      {"ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=0.01:sample_rate=8000 -c:a pcm_f32le OUT",
+      {"ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=0.01:sample_rate=8000 "
+       "-c:a pcm_f32le OUT",
        {"Processing chunk... fmt , 40 bytes", unknown}},
       {"sox -n -r 8000 -c 1 -b 24 -t wavpcm OUT synth 0.01 sine 440",
-       {"Processing chunk... fmt , 16 bytes", "24 bit data, Channels = 1", "Processing chunk... data, 240 bytes",
+       {"Processing chunk... fmt , 16 bytes", "24 bit data, Channels = 1",
+        "Processing chunk... data, 240 bytes",
         "Unsupported sample size: 24 bits (8 or 16 bit PCM only)."}},
   };
   for (const auto& c : cases) {

@@ -166,7 +166,8 @@ RunResult RunProgram(const std::vector<std::string>& argv, const std::string& cw
                      const std::vector<std::string>& env) {
   std::string tmp = MakeTempDir();
   std::string command = "cd " + quoted(cwd.empty() ? "." : cwd) + " && exec env";
-  for (const std::string& e : env) command += (e.find('=') == std::string::npos ? " -u " : " ") + quoted(e);
+  for (const std::string& e : env)
+    command += (e.find('=') == std::string::npos ? " -u " : " ") + quoted(e);
   for (const std::string& a : argv) command += " " + quoted(a);
   command += " </dev/null >" + quoted(tmp + "/out") + " 2>" + quoted(tmp + "/err");
   int status = system(command.c_str());
