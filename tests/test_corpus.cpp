@@ -22,39 +22,11 @@
 #include "convert/convert.h"
 #include "report/report.h"
 #include "settings/settings.h"
+#include "test_util.h"
 
 namespace {
 
 const std::string kCorpus = std::string(QUORIX_SOURCE_DIR) + "/tests/corpus/";
-
-bool ReadFile(const std::string& path, std::string* out) {
-  FILE* f = fopen(path.c_str(), "rb");
-  if (!f) return false;
-  out->clear();
-  char buf[8192];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, f)) > 0) out->append(buf, n);
-  fclose(f);
-  return true;
-}
-
-void WriteFile(const std::string& path, const std::string& data) {
-  FILE* f = fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr) << path;
-  ASSERT_EQ(fwrite(data.data(), 1, data.size(), f), data.size());
-  ASSERT_EQ(fclose(f), 0);
-}
-
-std::vector<std::string> SplitLines(const std::string& text) {
-  std::vector<std::string> lines;
-  size_t start = 0, end;
-  while ((end = text.find('\n', start)) != std::string::npos) {
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-  if (start < text.size()) lines.push_back(text.substr(start));
-  return lines;
-}
 
 void Replace(std::string* s, const std::string& from, const std::string& to) {
   size_t at = s->find(from);
@@ -90,19 +62,14 @@ std::string TestName(const testing::TestParamInfo<std::string>& info) {
 class CorpusFiles : public testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
-    std::string tmpl = testing::TempDir() + "quorix-corpus-XXXXXX";
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back(0);
-    ASSERT_NE(mkdtemp(buf.data()), nullptr);
-    dir_ = buf.data();
+    dir_ = MakeTempDir();
+    ASSERT_FALSE(dir_.empty());
     ResetSettings();
     MyWindow = NULL;
     EraseTextBuffer();
   }
   void TearDown() override {
-    for (const char* name : {"in.wav", "out.bin", "quorix.ini", "quorix.ini.new"})
-      unlink((dir_ + "/" + name).c_str());
-    rmdir(dir_.c_str());
+    RemoveTree(dir_);
     EraseTextBuffer();
     ReleaseTextBuffer();
     ResetSettings();
@@ -121,12 +88,12 @@ TEST(Corpus, IsThere) {
 TEST_P(WavCorpus, ReportAndImage) {
   const std::string base = kCorpus + "wav/" + GetParam();
   std::string wav, log, expected_image;
-  ASSERT_TRUE(ReadFile(base + ".wav", &wav));
-  ASSERT_TRUE(ReadFile(base + ".log", &log));
-  if (!ReadFile(base + ".img", &expected_image)) expected_image.clear();
+  ASSERT_TRUE(ReadFileText(base + ".wav", &wav));
+  ASSERT_TRUE(ReadFileText(base + ".log", &log));
+  if (!ReadFileText(base + ".img", &expected_image)) expected_image.clear();
 
   const std::string in = dir_ + "/in.wav", out = dir_ + "/out.bin";
-  WriteFile(in, wav);
+  ASSERT_TRUE(WriteFileText(in, wav));
   ASSERT_LT(out.size(), (size_t)NAME_SIZE);
   strcpy(dmxfilename, in.c_str());
   strcpy(output_filename, out.c_str());
@@ -147,9 +114,9 @@ TEST_P(WavCorpus, ReportAndImage) {
   EXPECT_EQ(conversion_outcome, finished ? OUTCOME_FINISHED : OUTCOME_REJECTED);
 
   std::string image, after;
-  ASSERT_TRUE(ReadFile(out, &image));
+  ASSERT_TRUE(ReadFileText(out, &image));
   EXPECT_EQ(image, expected_image);
-  ASSERT_TRUE(ReadFile(in, &after));
+  ASSERT_TRUE(ReadFileText(in, &after));
   EXPECT_EQ(after, wav) << "the input was changed";
 }
 
@@ -158,12 +125,12 @@ INSTANTIATE_TEST_SUITE_P(Files, WavCorpus, testing::ValuesIn(Stems("wav", ".wav"
 TEST_P(IniCorpus, LoadThenSave) {
   const std::string base = kCorpus + "ini/" + GetParam();
   std::string ini, expected;
-  ASSERT_TRUE(ReadFile(base + ".ini", &ini));
-  ASSERT_TRUE(ReadFile(base + ".out", &expected));
+  ASSERT_TRUE(ReadFileText(base + ".ini", &ini));
+  ASSERT_TRUE(ReadFileText(base + ".out", &expected));
 
   const std::string path = dir_ + "/quorix.ini";
   ASSERT_LT(path.size() + 4, (size_t)NAME_SIZE);
-  WriteFile(path, ini);
+  ASSERT_TRUE(WriteFileText(path, ini));
   memset(last_played_file, 'x', NAME_SIZE);  // so a missing terminator shows
   last_played_file[0] = 0;
   LoadConfig(path.c_str());
@@ -175,7 +142,7 @@ TEST_P(IniCorpus, LoadThenSave) {
   EXPECT_EQ(config_edit, 0);
   EXPECT_NE(access((path + ".new").c_str(), F_OK), 0) << "temporary file left behind";
   std::string saved;
-  ASSERT_TRUE(ReadFile(path, &saved));
+  ASSERT_TRUE(ReadFileText(path, &saved));
   EXPECT_EQ(saved, expected);
 
   // What the program wrote, it reads back to the same settings.
@@ -184,7 +151,7 @@ TEST_P(IniCorpus, LoadThenSave) {
   config_edit = 1;
   SaveConfig(path.c_str());
   std::string again;
-  ASSERT_TRUE(ReadFile(path, &again));
+  ASSERT_TRUE(ReadFileText(path, &again));
   EXPECT_EQ(again, expected);
 }
 

@@ -19,31 +19,12 @@
 #include "platform/platform.h"
 #include "report/report.h"
 #include "settings/settings.h"
+#include "test_util.h"
 
 namespace {
 
 const std::string kValidWav =
     std::string(QUORIX_SOURCE_DIR) + "/tests/corpus/wav/valid-16bit-mono.wav";
-
-bool ReadFile(const std::string& path, std::string* out) {
-  FILE* f = fopen(path.c_str(), "rb");
-  if (!f) return false;
-  out->clear();
-  char buf[8192];
-  size_t n;
-  while ((n = fread(buf, 1, sizeof buf, f)) > 0) out->append(buf, n);
-  fclose(f);
-  return true;
-}
-
-void WriteFile(const std::string& path, const std::string& data) {
-  FILE* f = fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr) << path;
-  ASSERT_EQ(fwrite(data.data(), 1, data.size(), f), data.size());
-  ASSERT_EQ(fclose(f), 0);
-}
-
-std::vector<std::string> Report() { return std::vector<std::string>(textline, textline + textlines); }
 
 bool Reported(const std::string& line) {
   for (int i = 0; i < textlines; i++)
@@ -54,21 +35,17 @@ bool Reported(const std::string& line) {
 class NoLostData : public testing::Test {
  protected:
   void SetUp() override {
-    std::string tmpl = testing::TempDir() + "quorix-safe-XXXXXX";
-    std::vector<char> buf(tmpl.begin(), tmpl.end());
-    buf.push_back(0);
-    ASSERT_NE(mkdtemp(buf.data()), nullptr);
-    dir_ = buf.data();
+    dir_ = MakeTempDir();
+    ASSERT_FALSE(dir_.empty());
     ResetSettings();
     HeadlessReset();
     MyWindow = NULL;
     play_after_conversion = 1;
     EraseTextBuffer();
-    ASSERT_TRUE(ReadFile(kValidWav, &wav_));
+    ASSERT_TRUE(ReadFileText(kValidWav, &wav_));
   }
   void TearDown() override {
-    std::string cmd = "rm -rf '" + dir_ + "'";
-    EXPECT_EQ(system(cmd.c_str()), 0);
+    RemoveTree(dir_);
     EraseTextBuffer();
     ReleaseTextBuffer();
     ResetSettings();
@@ -87,7 +64,7 @@ class NoLostData : public testing::Test {
     std::string report = Path("cli-report.txt");
     std::string cmd = "QUORIX_PATH='" + dir_ + "' '" QUORIX_CLI "' " + args + " >'" + report + "'";
     int status = system(cmd.c_str());
-    EXPECT_TRUE(ReadFile(report, out));
+    EXPECT_TRUE(ReadFileText(report, out));
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
   std::string dir_;
@@ -107,12 +84,12 @@ TEST_F(NoLostData, ImageThatCannotBeWrittenIsNotFinished) {
       for (int i = 0; i < 4; i++) wav.push_back((char)(size >> (8 * i)));
       wav.append(size, '\0');
     }
-    WriteFile(Path("in.wav"), wav);
+    ASSERT_TRUE(WriteFileText(Path("in.wav"), wav));
     SetNames(Path("in.wav"), "/dev/full");
     EraseTextBuffer();
     EXPECT_EQ(ConvertWAVToDMX(), 1u);
     EXPECT_EQ(conversion_outcome, OUTCOME_WRITE_FAILED);
-    std::vector<std::string> report = Report();
+    std::vector<std::string> report = ReportLog();
     ASSERT_GE(report.size(), 2u);
     EXPECT_EQ(report[report.size() - 2], "Unexpected end of file.");
     EXPECT_EQ(report.back(), "Unable to write the whole output file: /dev/full");
@@ -123,7 +100,7 @@ TEST_F(NoLostData, ImageThatCannotBeWrittenIsNotFinished) {
 TEST_F(NoLostData, WavThatCannotBeWrittenIsNotFinishedNorPlayed) {
   for (size_t length : {10u, 100000u}) {
     SCOPED_TRACE(length);
-    WriteFile(Path("in.bin"), std::string(length, '\x80'));
+    ASSERT_TRUE(WriteFileText(Path("in.bin"), std::string(length, '\x80')));
     SetNames(Path("in.bin"), "/dev/full");
     EraseTextBuffer();
     EXPECT_EQ(ConvertDMXtoWAV(), 1u);
@@ -135,7 +112,7 @@ TEST_F(NoLostData, WavThatCannotBeWrittenIsNotFinishedNorPlayed) {
         "Sample rate = 24000 Hz, duration = " +
             std::string(length == 10 ? "0.000" : "4.167") + " seconds",
         "Unable to write the whole output file: /dev/full"};
-    EXPECT_EQ(Report(), expected);
+    EXPECT_EQ(ReportLog(), expected);
     EXPECT_EQ(HeadlessSoundCount(), 0);
     EXPECT_STREQ(last_played_file, "");
     EXPECT_EQ(config_edit, 0);
@@ -143,8 +120,8 @@ TEST_F(NoLostData, WavThatCannotBeWrittenIsNotFinishedNorPlayed) {
 }
 
 TEST_F(NoLostData, ConverterExitsWithFailureWhenTheOutputIsLost) {
-  WriteFile(Path("in.wav"), wav_);
-  WriteFile(Path("in.bin"), std::string(10, '\x80'));
+  ASSERT_TRUE(WriteFileText(Path("in.wav"), wav_));
+  ASSERT_TRUE(WriteFileText(Path("in.bin"), std::string(10, '\x80')));
   struct {
     const char* args;
     const char* input;
@@ -162,7 +139,7 @@ TEST_F(NoLostData, ConverterExitsWithFailureWhenTheOutputIsLost) {
 // However the output's name leads back to the input, the input keeps every
 // byte and no output is opened.
 TEST_F(NoLostData, InputIsNeverWrittenOver) {
-  WriteFile(Path("in.wav"), wav_);
+  ASSERT_TRUE(WriteFileText(Path("in.wav"), wav_));
   ASSERT_EQ(link(Path("in.wav").c_str(), Path("hard.wav").c_str()), 0);
   ASSERT_EQ(symlink(Path("in.wav").c_str(), Path("soft.wav").c_str()), 0);
   const std::string same_names[] = {Path("in.wav"), dir_ + "/./in.wav", dir_ + "//in.wav",
@@ -177,16 +154,16 @@ TEST_F(NoLostData, InputIsNeverWrittenOver) {
       EXPECT_EQ(conversion_outcome, OUTCOME_NOT_STARTED);
       std::vector<std::string> expected = {"Input file: " + Path("in.wav"), "Output file: " + out,
                                            "Output file is the input file: " + out};
-      EXPECT_EQ(Report(), expected);
+      EXPECT_EQ(ReportLog(), expected);
       std::string after;
-      ASSERT_TRUE(ReadFile(Path("in.wav"), &after));
+      ASSERT_TRUE(ReadFileText(Path("in.wav"), &after));
       EXPECT_EQ(after, wav_);
     }
   }
   std::string out;
   EXPECT_EQ(RunCli("wav2dmx '" + Path("in.wav") + "' '" + Path("soft.wav") + "'", &out), 1);
   std::string after;
-  ASSERT_TRUE(ReadFile(Path("in.wav"), &after));
+  ASSERT_TRUE(ReadFileText(Path("in.wav"), &after));
   EXPECT_EQ(after, wav_);
 }
 
@@ -202,7 +179,7 @@ TEST_F(NoLostData, ReadErrorIsNotTheEndOfTheFile) {
                                        "Output file: " + Path("out.bin"),
                                        "Unexpected end of file.",
                                        "Unable to read the whole input file: " + Path("voice.wav")};
-  EXPECT_EQ(Report(), expected);
+  EXPECT_EQ(ReportLog(), expected);
 
   std::string out;
   EXPECT_EQ(RunCli("wav2dmx '" + Path("voice.wav") + "' '" + Path("out.bin") + "'", &out), 2);
@@ -231,13 +208,13 @@ TEST_F(NoLostData, SettingsFileIsReplacedWholeOrNotAtAll) {
   invert = 1;
 
   // The new file lands on a full disk.
-  WriteFile(ini, old_text);
+  ASSERT_TRUE(WriteFileText(ini, old_text));
   ASSERT_EQ(symlink("/dev/full", (ini + ".new").c_str()), 0);
   config_edit = 1;
   SaveConfig(ini.c_str());
   EXPECT_EQ(config_edit, 1);
   std::string text;
-  ASSERT_TRUE(ReadFile(ini, &text));
+  ASSERT_TRUE(ReadFileText(ini, &text));
   EXPECT_EQ(text, old_text);
   struct stat st;
   EXPECT_NE(lstat((ini + ".new").c_str(), &st), 0) << "the temporary file was left behind";
@@ -246,7 +223,7 @@ TEST_F(NoLostData, SettingsFileIsReplacedWholeOrNotAtAll) {
   ASSERT_EQ(mkdir((ini + ".new").c_str(), 0700), 0);
   SaveConfig(ini.c_str());
   EXPECT_EQ(config_edit, 1);
-  ASSERT_TRUE(ReadFile(ini, &text));
+  ASSERT_TRUE(ReadFileText(ini, &text));
   EXPECT_EQ(text, old_text);
   ASSERT_EQ(rmdir((ini + ".new").c_str()), 0);
 
@@ -268,14 +245,14 @@ TEST_F(NoLostData, SettingsFileIsReplacedWholeOrNotAtAll) {
   SaveConfig(Path("untouched.ini").c_str());
   EXPECT_NE(lstat(Path("untouched.ini").c_str(), &st), 0);
   SaveConfig(ini.c_str());
-  ASSERT_TRUE(ReadFile(ini, &text));
+  ASSERT_TRUE(ReadFileText(ini, &text));
   EXPECT_EQ(text, old_text);
 
   // And when all goes well the old file is replaced whole.
   config_edit = 1;
   SaveConfig(ini.c_str());
   EXPECT_EQ(config_edit, 0);
-  ASSERT_TRUE(ReadFile(ini, &text));
+  ASSERT_TRUE(ReadFileText(ini, &text));
   EXPECT_EQ(text,
             "* Automatically generated configuration file for QUORIX\n\n"
             "MU_LAW = 1\nINVERT = 1\nPAD_FIRST_TWO_BYTES = 1\nAUTOSCALE = 0\n"
@@ -291,16 +268,16 @@ TEST_F(NoLostData, SettingsPathTooLongForItsTemporaryFile) {
   const std::string cut = (ini + ".new").substr(0, NAME_SIZE + 7);
   ASSERT_EQ(cut.rfind('/'), dir_.size()) << "the cut must fall into the long directory's name";
   ASSERT_EQ(mkdir(deep.c_str(), 0700), 0);
-  WriteFile(ini, "MU_LAW = 0\n");
-  WriteFile(cut, "precious");
+  ASSERT_TRUE(WriteFileText(ini, "MU_LAW = 0\n"));
+  ASSERT_TRUE(WriteFileText(cut, "precious"));
 
   config_edit = 1;
   SaveConfig(ini.c_str());
   EXPECT_EQ(config_edit, 1);
   std::string text;
-  ASSERT_TRUE(ReadFile(cut, &text));
+  ASSERT_TRUE(ReadFileText(cut, &text));
   EXPECT_EQ(text, "precious");
-  ASSERT_TRUE(ReadFile(ini, &text));
+  ASSERT_TRUE(ReadFileText(ini, &text));
   EXPECT_EQ(text, "MU_LAW = 0\n");
 }
 
@@ -308,7 +285,7 @@ TEST_F(NoLostData, SettingsPathTooLongForItsTemporaryFile) {
 // never interpreted.
 TEST_F(NoLostData, NamesArePrintedNotInterpreted) {
   const std::string in = Path("%s%n%x.wav"), out = Path("%n%99999d.bin");
-  WriteFile(in, wav_);
+  ASSERT_TRUE(WriteFileText(in, wav_));
   SetNames(in, out);
   EXPECT_EQ(ConvertWAVToDMX(), 0u);
   ASSERT_GE(textlines, 3);

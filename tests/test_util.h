@@ -20,6 +20,9 @@ void RemoveTree(const std::string& path);  // the directory and all in it
 bool WriteBytes(const std::string& path, const Bytes& bytes);
 Bytes ReadBytes(const std::string& path);  // empty when the file is missing
 bool FileExists(const std::string& path);
+// The same as text, for files compared as strings; false when it fails.
+bool ReadFileText(const std::string& path, std::string* out);
+bool WriteFileText(const std::string& path, const std::string& data);
 
 // ---- WAV files by hand. Every size field is given explicitly, so broken
 // files are as easy to write as good ones. ----
