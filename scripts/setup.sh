@@ -12,7 +12,7 @@ packages=""
 for group in "$@"; do
   case "$group" in
     core) packages="$packages g++ cmake make libgtest-dev sox ffmpeg python3" ;;
-    windows) packages="$packages mingw-w64 wine wine64 xvfb imagemagick x11-utils" ;;
+    windows) packages="$packages mingw-w64 wine wine64 fonts-wine xvfb imagemagick x11-utils" ;;
     fuzz) packages="$packages clang libclang-rt-dev" ;;
     bench) packages="$packages sox python3 time" ;;
     *) echo "setup.sh: unknown group '$group'" >&2; exit 2 ;;
