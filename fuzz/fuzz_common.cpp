@@ -8,6 +8,8 @@
 
 #include <set>
 
+#include "convert/convert.h"
+
 static char dir[256];
 static std::set<std::string>* made;
 
@@ -127,4 +129,14 @@ void FuzzFail(const char* cond, const char* fmt, ...) {
   va_end(args);
   fputc('\n', stderr);
   abort();
+}
+
+void FuzzConversionFiles(const char* input, const char* output, std::string* input_path,
+                         std::string* output_path) {
+  *input_path = FuzzPath(input);
+  *output_path = FuzzPath(output);
+  FUZZ_CHECK(input_path->size() < NAME_SIZE && output_path->size() < NAME_SIZE,
+             "temp dir too long: %s", FuzzDir());
+  strcpy(dmxfilename, input_path->c_str());
+  strcpy(output_filename, output_path->c_str());
 }

@@ -15,6 +15,11 @@ const char* FuzzDir(void);
 // FuzzDir() + "/" + name, remembered so the file is removed at exit.
 std::string FuzzPath(const char* name);
 
+// Names the conversion's input and output files in FuzzDir(): sets
+// dmxfilename and output_filename and returns the two paths.
+void FuzzConversionFiles(const char* input, const char* output, std::string* input_path,
+                         std::string* output_path);
+
 void WriteWhole(const std::string& path, const uint8_t* data, size_t size);
 // The file's bytes; false when it cannot be opened.
 bool ReadWhole(const std::string& path, std::string* out);

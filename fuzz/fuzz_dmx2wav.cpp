@@ -49,11 +49,7 @@ static const char* const kRefusals[] = {
 static std::string input_path, output_path;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  input_path = FuzzPath("in.bin");
-  output_path = FuzzPath("out.wav");
-  FUZZ_CHECK(output_path.size() < NAME_SIZE, "temp dir too long: %s", FuzzDir());
-  strcpy(dmxfilename, input_path.c_str());
-  strcpy(output_filename, output_path.c_str());
+  FuzzConversionFiles("in.bin", "out.wav", &input_path, &output_path);
   return 0;
 }
 

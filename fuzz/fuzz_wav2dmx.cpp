@@ -50,11 +50,7 @@ static const char* const kLines[] = {
 static std::string input_path, output_path;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  input_path = FuzzPath("in.wav");
-  output_path = FuzzPath("out.bin");
-  FUZZ_CHECK(output_path.size() < NAME_SIZE, "temp dir too long: %s", FuzzDir());
-  strcpy(dmxfilename, input_path.c_str());
-  strcpy(output_filename, output_path.c_str());
+  FuzzConversionFiles("in.wav", "out.bin", &input_path, &output_path);
   return 0;
 }
 

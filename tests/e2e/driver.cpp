@@ -348,6 +348,8 @@ Lines g_ref_lines;
 int g_ref_first;
 HWND g_ref;
 
+// The report font written out here again on purpose: the expected picture
+// must not come from the program's own code, or a wrong font would pass.
 LOGFONTA ReportFont() {
   LOGFONTA lf;
   memset(&lf, 0, sizeof lf);
