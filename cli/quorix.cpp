@@ -7,6 +7,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "cli/command.h"
 #include "convert/convert.h"
 #include "report/report.h"
 #include "settings/settings.h"
@@ -14,8 +15,17 @@
 static const char usage_text[] =
     "usage: quorix wav2dmx [--mu-law|--linear] [--invert|--no-invert]\n"
     "                      [--autoscale|--no-autoscale] INPUT OUTPUT\n"
-    "       quorix dmx2wav [--rate HZ] [--8bit|--16bit] INPUT OUTPUT\n"
-    "       quorix --help | --version\n";
+    "       quorix dmx2wav [--rate HZ] [--8bit|--16bit] INPUT OUTPUT\n";
+static const char usage_end[] = "       quorix [COMMAND] --help | --version\n";
+
+// The commands that work on their own, beyond the two conversions.
+static const Command* const commands[] = {&machines_command};
+
+static void print_usage(FILE* to) {
+  fputs(usage_text, to);
+  for (const Command* c : commands) fprintf(to, "       %s", c->usage);
+  fputs(usage_end, to);
+}
 
 static const char help_text[] =
     "Converts WAV files to raw 8-bit EPROM images for sample-based drum\n"
@@ -30,21 +40,31 @@ static const char help_text[] =
     "    --rate HZ       sample rate, a decimal number such as 24000 or 31250.5\n"
     "    --8bit          8-bit samples      --16bit   16-bit samples\n"
     "\n"
+    "Other commands: quorix COMMAND --help tells more of each.\n"
+    "\n"
     "Settings start from quorix.ini (in the folder named by QUORIX_PATH, else the\n"
     "current folder); the options above override them for this run only.\n"
     "The report goes to standard output. Exit status: 0 finished, 1 could not\n"
     "start or could not write the output, 2 stopped on bad input, 64 usage error.\n";
-
-enum { EXIT_FINISHED = 0, EXIT_FAILED = 1, EXIT_BAD_INPUT = 2, EXIT_USAGE = 64 };
 
 static int usage_error(const char* reason, const char* detail) {
   if (detail)
     fprintf(stderr, "quorix: %s: %s\n", reason, detail);
   else
     fprintf(stderr, "quorix: %s\n", reason);
-  fputs(usage_text, stderr);
+  print_usage(stderr);
   return EXIT_USAGE;
 }
+
+int command_usage_error(const Command& command, const char* reason, const char* detail) {
+  if (detail)
+    fprintf(stderr, "quorix %s: %s: %s\n", command.name, reason, detail);
+  else
+    fprintf(stderr, "quorix %s: %s\n", command.name, reason);
+  return EXIT_USAGE;
+}
+
+static int is_help(const char* a) { return strcmp(a, "--help") == 0 || strcmp(a, "-h") == 0; }
 
 // The rate is a decimal number, fractions and exponent allowed; unlike the
 // rate dialog, text after the number is an error here, not ignored.
@@ -67,8 +87,9 @@ static int copy_name(char* dest, const char* name) {
 int main(int argc, char** argv) {
   if (argc < 2) return usage_error("no command given", NULL);
   const char* command = argv[1];
-  if (strcmp(command, "--help") == 0 || strcmp(command, "-h") == 0) {
-    fputs(usage_text, stdout);
+  if (is_help(command) || (argc > 2 && is_help(argv[2]) && (strcmp(command, "wav2dmx") == 0 ||
+                                                             strcmp(command, "dmx2wav") == 0))) {
+    print_usage(stdout);
     fputs("\n", stdout);
     fputs(help_text, stdout);
     return EXIT_FINISHED;
@@ -76,6 +97,14 @@ int main(int argc, char** argv) {
   if (strcmp(command, "--version") == 0) {
     printf("quorix command-line converter, Version 1.02\n");
     return EXIT_FINISHED;
+  }
+  for (const Command* c : commands) {
+    if (strcmp(command, c->name) != 0) continue;
+    if (argc > 2 && is_help(argv[2])) {
+      printf("usage: %s\n%s", c->usage, c->help);
+      return EXIT_FINISHED;
+    }
+    return c->run(argc - 1, argv + 1);
   }
   int to_image = strcmp(command, "wav2dmx") == 0;
   if (!to_image && strcmp(command, "dmx2wav") != 0)

@@ -1,0 +1,231 @@
+#include "voice/audio.h"
+
+#include <errno.h>
+#include <math.h>
+#include <sndfile.h>
+#include <stdio.h>
+#include <string.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+// Bytes libsndfile reads through its virtual I/O: a block in memory, or
+// standard input kept as it is read. A pipe cannot seek, and some formats
+// (FLAC among them) look back at what they read, so what came from the pipe
+// stays in memory; only as much is read as the decoder asks for.
+struct ByteSource {
+  const uint8_t* data = nullptr;  // memory: the caller's bytes
+  std::vector<uint8_t> kept;      // standard input: everything read so far
+  int fd = -1;                    // standard input, else -1
+  bool at_end = false;            // standard input has no more bytes
+  sf_count_t size = 0;            // bytes available so far
+  sf_count_t pos = 0;
+};
+
+struct AudioFile {
+  SNDFILE* sf = nullptr;
+  SF_INFO info{};
+  AudioFormat format;
+  std::unique_ptr<ByteSource> source;
+  std::vector<float> frames;  // interleaved scratch for read_mono
+};
+
+void AudioFileCloser::operator()(AudioFile* file) const {
+  if (file->sf) sf_close(file->sf);
+  delete file;
+}
+
+// A stream is kept whole in memory for the decoder to look back on; past
+// this much it counts as ended (and the decoder reports a short file), so
+// an endless pipe cannot take all memory.
+static const sf_count_t stream_keep_limit = sf_count_t(1) << 30;
+
+// Reads standard input on until `want` bytes are kept or it ends.
+static void fill_to(ByteSource* s, sf_count_t want) {
+  if (s->fd < 0) return;
+  want = std::min(want, stream_keep_limit);
+  while (!s->at_end && s->size < want) {
+    size_t chunk = (size_t)std::min<sf_count_t>(std::max<sf_count_t>(want - s->size, 65536), 1 << 20);
+    s->kept.resize((size_t)s->size + chunk);
+    ssize_t got = read(s->fd, s->kept.data() + s->size, chunk);
+    if (got < 0 && errno == EINTR) got = 0;
+    else if (got <= 0) s->at_end = true;  // a read error ends the stream too; the decoder reports a short file
+    if (got < 0) got = 0;
+    s->size += got;
+    s->kept.resize((size_t)s->size);
+  }
+  if (s->size >= stream_keep_limit) s->at_end = true;
+  s->data = s->kept.data();
+}
+
+// The length of a stream is not known until it ends; a decoder that asks
+// gets the largest length there could be, and checks its reads instead.
+static sf_count_t vio_length(void* user) {
+  auto* s = static_cast<ByteSource*>(user);
+  return s->fd >= 0 && !s->at_end ? INT64_MAX / 2 : s->size;
+}
+
+static sf_count_t vio_seek(sf_count_t offset, int whence, void* user) {
+  auto* s = static_cast<ByteSource*>(user);
+  sf_count_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? s->pos : -1;
+  if (base < 0) {  // from the end: a stream must be read to its end first
+    fill_to(s, INT64_MAX / 2);
+    base = s->size;
+  }
+  sf_count_t to = base + offset;
+  if (to < 0) return -1;
+  s->pos = to;
+  return to;
+}
+
+static sf_count_t vio_read(void* ptr, sf_count_t count, void* user) {
+  auto* s = static_cast<ByteSource*>(user);
+  if (count <= 0) return 0;
+  fill_to(s, s->pos + count);
+  sf_count_t n = std::min(count, s->size - s->pos);
+  if (n <= 0) return 0;
+  memcpy(ptr, s->data + s->pos, (size_t)n);
+  s->pos += n;
+  return n;
+}
+
+static sf_count_t vio_write(const void*, sf_count_t, void*) { return 0; }
+static sf_count_t vio_tell(void* user) { return static_cast<ByteSource*>(user)->pos; }
+
+static std::string format_name(int command, int format) {
+  SF_FORMAT_INFO fi{};
+  fi.format = format;
+  if (sf_command(nullptr, command, &fi, sizeof fi) != 0 || !fi.name) return "unknown";
+  return fi.name;
+}
+
+static AudioFilePtr finish_open(AudioFilePtr file, std::string* error) {
+  if (!file->sf) {
+    *error = sf_strerror(nullptr);
+    return nullptr;
+  }
+  const SF_INFO& info = file->info;
+  if (info.channels < 1 || info.samplerate < 1) {
+    *error = "no channels or no sample rate in the file";
+    return nullptr;
+  }
+  AudioFormat& f = file->format;
+  f.container = format_name(SFC_GET_FORMAT_INFO, info.format & SF_FORMAT_TYPEMASK);
+  f.encoding = format_name(SFC_GET_FORMAT_INFO, info.format & SF_FORMAT_SUBMASK);
+  f.channels = info.channels;
+  f.rate = info.samplerate;
+  // libsndfile says SF_COUNT_MAX when a stream does not give its length.
+  f.frames = info.frames >= 0 && info.frames < SF_COUNT_MAX ? (int64_t)info.frames : -1;
+  return file;
+}
+
+static SF_VIRTUAL_IO byte_source_io = {vio_length, vio_seek, vio_read, vio_write, vio_tell};
+
+AudioFilePtr open_audio(const std::string& path, std::string* error) {
+  AudioFilePtr file(new AudioFile);
+  if (path == "-") {
+    file->source.reset(new ByteSource);
+    file->source->fd = 0;
+    file->sf = sf_open_virtual(&byte_source_io, SFM_READ, &file->info, file->source.get());
+  } else {
+    file->sf = sf_open(path.c_str(), SFM_READ, &file->info);
+  }
+  return finish_open(std::move(file), error);
+}
+
+AudioFilePtr open_audio_memory(const void* data, size_t size, std::string* error) {
+  AudioFilePtr file(new AudioFile);
+  file->source.reset(new ByteSource);
+  file->source->data = static_cast<const uint8_t*>(data);
+  file->source->size = (sf_count_t)size;
+  file->source->at_end = true;
+  file->sf = sf_open_virtual(&byte_source_io, SFM_READ, &file->info, file->source.get());
+  return finish_open(std::move(file), error);
+}
+
+const AudioFormat& audio_format(const AudioFile& file) { return file.format; }
+
+MonoRead read_mono(AudioFile& file, int channel, float* out, long n) {
+  MonoRead r;
+  const int channels = file.format.channels;
+  const long block = 4096;
+  file.frames.resize((size_t)(block * channels));
+  while (r.frames < n) {
+    long want = std::min(block, n - r.frames);
+    sf_count_t got = sf_readf_float(file.sf, file.frames.data(), want);
+    if (got <= 0) break;
+    for (sf_count_t i = 0; i < got; i++) {
+      const float* frame = &file.frames[(size_t)(i * channels)];
+      double sum = 0;
+      for (int c = 0; c < channels; c++) {
+        if (channel > 0 && c != channel - 1) continue;
+        float v = frame[c];
+        if (!isfinite(v)) {
+          r.nonfinite++;
+          v = 0;
+        }
+        sum += v;
+      }
+      out[r.frames + i] = (float)(channel > 0 ? sum : sum / channels);
+    }
+    r.frames += (long)got;
+    if (got < want) break;
+  }
+  if (sf_error(file.sf) != SF_ERR_NO_ERROR) {
+    r.failed = true;
+    r.error = sf_strerror(file.sf);
+  }
+  return r;
+}
+
+// Writing to memory: libsndfile goes back to fill in the header's sizes.
+struct ByteSink {
+  std::vector<uint8_t>* bytes;
+  sf_count_t pos = 0;
+};
+
+static sf_count_t sink_length(void* user) { return (sf_count_t) static_cast<ByteSink*>(user)->bytes->size(); }
+static sf_count_t sink_seek(sf_count_t offset, int whence, void* user) {
+  auto* s = static_cast<ByteSink*>(user);
+  sf_count_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? s->pos : (sf_count_t)s->bytes->size();
+  if (base + offset < 0) return -1;
+  return s->pos = base + offset;
+}
+static sf_count_t sink_read(void* ptr, sf_count_t count, void* user) {
+  auto* s = static_cast<ByteSink*>(user);
+  sf_count_t n = std::min(count, (sf_count_t)s->bytes->size() - s->pos);
+  if (n <= 0) return 0;
+  memcpy(ptr, s->bytes->data() + s->pos, (size_t)n);
+  s->pos += n;
+  return n;
+}
+static sf_count_t sink_write(const void* ptr, sf_count_t count, void* user) {
+  auto* s = static_cast<ByteSink*>(user);
+  if ((size_t)(s->pos + count) > s->bytes->size()) s->bytes->resize((size_t)(s->pos + count));
+  memcpy(s->bytes->data() + s->pos, ptr, (size_t)count);
+  s->pos += count;
+  return count;
+}
+static sf_count_t sink_tell(void* user) { return static_cast<ByteSink*>(user)->pos; }
+
+bool encode_wav(const float* samples, size_t n, int rate, WavSamples kind,
+                std::vector<uint8_t>* out, std::string* error) {
+  out->clear();
+  ByteSink sink{out};
+  SF_VIRTUAL_IO io = {sink_length, sink_seek, sink_read, sink_write, sink_tell};
+  SF_INFO info{};
+  info.samplerate = rate;
+  info.channels = 1;
+  info.format = SF_FORMAT_WAV | (kind == WavSamples::pcm16 ? SF_FORMAT_PCM_16 : SF_FORMAT_FLOAT);
+  SNDFILE* sf = sf_open_virtual(&io, SFM_WRITE, &info, &sink);
+  if (!sf) {
+    *error = sf_strerror(nullptr);
+    return false;
+  }
+  // 16-bit output: +1.0 becomes 32767 rather than wrapping around.
+  sf_command(sf, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+  bool ok = sf_writef_float(sf, samples, (sf_count_t)n) == (sf_count_t)n;
+  if (!ok) *error = sf_strerror(sf);
+  sf_close(sf);
+  return ok;
+}
