@@ -61,6 +61,10 @@ static int run_prepare(int argc, char** argv) {
       options_done = true;
       continue;
     }
+    if (a == "--help") {
+      printf("usage: %s\n%s", prepare_command.usage, prepare_command.help);
+      return EXIT_FINISHED;
+    }
     // --name VALUE, or --name=VALUE
     std::string value;
     bool has_value = false;
@@ -220,21 +224,21 @@ const Command prepare_command = {
     "WAV of any sample format, AIFF, FLAC, Ogg Vorbis, W64, RF64 and CAF are read.\n"
     "The report goes to standard output, one fact a line, ending in Finished.\n"
     "\n"
-    "Options (each given twice: the last counts):\n"
-    "  --machine NAME     the card to prepare for (default dmx; quorix machines lists them)\n"
-    "  --rate HZ          the card's sample clock, 1000 to 200000 (default: the machine's)\n"
-    "  --eprom TYPE       region of one EPROM: 2716, 2732, 2764, 27128, 27256, 27512 (default: the machine's)\n"
-    "  --size BYTES       region in bytes, 2 to 16777216 (default: the machine's)\n"
-    "  --chips TYPE       write the region on chips of this EPROM type, OUT-1.bin, OUT-2.bin, ... (default: the machine's)\n"
-    "  --channel N        take channel N (1-based) (default: the average of all channels)\n"
-    "  --gain DB          a fixed gain, -120 to 120 dB, clipping counted (default: normalize the peak to full scale)\n"
-    "  --fade MS          fade-out of a cut sound over its last MS milliseconds, 0 to 10000 (default 20)\n"
-    "  --no-cut           refuse a sound longer than the region, exit status 2 (default: cut it)\n"
-    "  --no-pad           write only the used bytes, on one file (default: pad with the zero code)\n"
-    "  --trim             drop leading silence below -60 dBFS first (default: keep it)\n"
+    "Options (one given twice: the last counts):\n"
+    "  --machine NAME     the card (default dmx; quorix machines lists them)\n"
+    "  --rate HZ          the card's clock, 1000 to 200000 (default: the machine's)\n"
+    "  --eprom TYPE       the region is one EPROM: 2716 ... 27512 (default: the machine's)\n"
+    "  --size BYTES       the region in bytes, 2 to 16777216 (default: the machine's)\n"
+    "  --chips TYPE       files of this EPROM's size, OUT-1.bin, ... (default: the machine's)\n"
+    "  --channel N        take channel N, 1-based (default: the average of all)\n"
+    "  --gain DB          a fixed gain, -120 to 120, clips counted (default: normalize)\n"
+    "  --fade MS          fade-out of a cut sound, 0 to 10000 ms (default 20)\n"
+    "  --no-cut           refuse a sound longer than the region (default: cut it)\n"
+    "  --no-pad           write only the used bytes (default: pad with zero codes)\n"
+    "  --trim             drop leading silence below -60 dBFS (default: keep it)\n"
     "  --code CODE        u255, linear or linear-inverted (default: the machine's)\n"
-    "  --encoder KIND     dac (the nearest DAC level) or curve (the wav2dmx curve), u255 only (default dac)\n"
-    "  --preview FILE     also write what the card plays, a 16-bit WAV at its rate (default: none)\n"
+    "  --encoder KIND     dac or curve (the wav2dmx curve), u255 only (default dac)\n"
+    "  --preview FILE     also write what the card plays, 16-bit WAV (default: none)\n"
     "  --quiet            print nothing but errors (default: the report)\n"
     "  --help             this text\n"
     "\n"

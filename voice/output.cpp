@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -24,6 +25,18 @@ static std::string reason(const std::string& what, const std::string& path) {
 }
 
 // Writes `size` bytes to `path` as it is: a device, a FIFO or "-" (standard output).
+static bool write_in_place(const std::string& path, const void* data, size_t size, std::string* error);
+
+// A programmer's pipe closed early is a failed write to report, not a
+// signal that ends the process without a word.
+static bool write_in_place_no_sigpipe(const std::string& path, const void* data, size_t size,
+                                      std::string* error) {
+  void (*old)(int) = signal(SIGPIPE, SIG_IGN);
+  bool ok = write_in_place(path, data, size, error);
+  signal(SIGPIPE, old);
+  return ok;
+}
+
 static bool write_in_place(const std::string& path, const void* data, size_t size, std::string* error) {
   if (path == "-") {
     if (write_all(1, data, size)) return true;
@@ -94,7 +107,7 @@ bool write_outputs(const std::vector<OutputFile>& files, std::string* error) {
   }
   for (size_t i = 0; i < files.size(); i++) {
     if (!temps[i].empty()) continue;
-    if (!write_in_place(files[i].path, files[i].bytes.data(), files[i].bytes.size(), error)) {
+    if (!write_in_place_no_sigpipe(files[i].path, files[i].bytes.data(), files[i].bytes.size(), error)) {
       discard();
       return false;
     }
