@@ -257,7 +257,7 @@ static std::string machine_line(const PrepareOptions& o, const VoiceSettings& s)
   return format("Machine: %s (%s), %s codes%s, %s%s, region %u bytes%s", m.name, m.description,
                 code_name(s.code), o.code_given && s.code != m.code ? " (--code)" : "", hz(s.rate).c_str(),
                 o.rate && o.rate != m.rate ? " (--rate)" : "", s.region,
-                o.region && o.region != m.region ? " (set)" : "");
+                o.region && o.region != m.region ? " (--eprom or --size)" : "");
 }
 
 // Gains a hair below 1 would print as "-0.0 dB".
