@@ -68,25 +68,33 @@ def make_inputs():
 
 
 RSS_FILE = os.path.join(BENCH, "rss.txt")
+ERR_FILE = os.path.join(BENCH, "stderr.txt")
 
 
 def run_once(argv, out):
-    """Runs one command; returns (seconds, peak RSS in KB).
+    """Runs one command; returns (seconds, peak RSS in KB, CPU seconds).
 
     Every command runs under GNU time, which reports its peak resident
     memory. Our own rusage of the child would not do: the kernel counts the
-    memory of the process that forked it, this interpreter, into it."""
+    memory of the process that forked it, this interpreter, into it. The CPU
+    time (user and system) tells apart a slow command from a busy machine."""
     if out and os.path.exists(out):
         os.remove(out)  # every run writes a new file, none truncates an old one
-    start = time.perf_counter()
-    p = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", RSS_FILE] + argv,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    elapsed = time.perf_counter() - start
+    with open(ERR_FILE, "wb") as err:
+        start = time.perf_counter()
+        p = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", RSS_FILE] + argv,
+                             stdout=subprocess.DEVNULL, stderr=err)
+        # wait4 gives the CPU time of GNU time and the command it waited for,
+        # to the microsecond (GNU time itself prints hundredths).
+        _, status, usage = os.wait4(p.pid, 0)
+        elapsed = time.perf_counter() - start
+    p.returncode = os.waitstatus_to_exitcode(status)
     if p.returncode != 0:
-        sys.exit("bench: %s failed with status %d\n%s" %
-                 (" ".join(argv), p.returncode, p.stderr.decode(errors="replace")))
+        with open(ERR_FILE, "rb") as f:
+            sys.exit("bench: %s failed with status %d\n%s" %
+                     (" ".join(argv), p.returncode, f.read().decode(errors="replace")))
     with open(RSS_FILE) as f:
-        return elapsed, int(f.read().split()[-1])
+        return elapsed, int(f.read().split()[-1]), usage.ru_utime + usage.ru_stime
 
 
 def main():
@@ -165,6 +173,7 @@ def main():
     reps = {c[0]: args.reps * (4 if c[1] in short else 1) for c in cases}
     times = {c[0]: [] for c in cases}
     rss = {c[0]: 0 for c in cases}
+    cpu = {c[0]: [] for c in cases}
 
     # One untimed round fills the page cache, then the commands take turns.
     for c in cases:
@@ -172,14 +181,15 @@ def main():
     for r in range(max(reps.values())):
         for name, _, argv, output, _ in cases:
             if r < reps[name]:
-                t, m = run_once(argv, output)
+                t, m, c = run_once(argv, output)
                 times[name].append(t)
+                cpu[name].append(c)
                 rss[name] = max(rss[name], m)
 
     med = {name: statistics.median(ts) for name, ts in times.items()}
     print()
-    print("%-36s %9s %17s %8s %8s %8s %9s" %
-          ("command", "median", "min-max ms", "MB/s in", "x sox", "x cat", "peak RSS"))
+    print("%-36s %9s %17s %8s %8s %8s %9s %8s" %
+          ("command", "median", "min-max ms", "MB/s in", "x sox", "x cat", "peak RSS", "CPU ms"))
     for name, inp, _, _, ref in cases:
         ts = times[name]
         mbps = os.path.getsize(inp) / MB / med[name]
@@ -187,10 +197,11 @@ def main():
         if ref:
             vs_sox = "%.2f" % (med[ref[0]] / med[name])  # throughput ratio
             vs_cat = "%.2f" % (med[name] / med[ref[1]])  # time multiple
-        print("%-36s %7.1fms %7.1f-%7.1f %8.1f %8s %8s %6d KB" %
+        print("%-36s %7.1fms %7.1f-%7.1f %8.1f %8s %8s %6d KB %8.1f" %
               (name, med[name] * 1e3, min(ts) * 1e3, max(ts) * 1e3, mbps, vs_sox, vs_cat,
-               rss[name]))
-    print("x sox: throughput as a multiple of sox's; x cat: time as a multiple of cat's")
+               rss[name], statistics.median(cpu[name]) * 1e3))
+    print("x sox: throughput as a multiple of sox's; x cat: time as a multiple of cat's;")
+    print("CPU ms: median user and system time of the command (and of GNU time around it)")
 
     checks = []
 
