@@ -4,6 +4,7 @@
 // replayed findings of the fuzz target.
 #include <dirent.h>
 #include <math.h>
+#include <string.h>
 #include <sys/stat.h>
 
 #include "convert/codec.h"
@@ -166,6 +167,30 @@ TEST(PrepareLevel, NormalizeGainClipAndSilence) {
     for (size_t i = 1; i <= 10; i++) EXPECT_EQ(image[i], c.code) << i;
     EXPECT_EQ(v.clipped, c.clipped);
   }
+}
+
+// Samples that are no numbers are silence, counted; they do not spoil the
+// peak the rest is normalized to.
+TEST(PrepareLevel, NonFiniteSamplesAreSilence) {
+  Bytes fmt, data;
+  AppendU16(fmt, 3);  // IEEE float
+  AppendU16(fmt, 1);
+  AppendU32(fmt, 24000);
+  AppendU32(fmt, 24000 * 4);
+  AppendU16(fmt, 4);
+  AppendU16(fmt, 32);
+  for (float f : {NAN, INFINITY, 0.5f, -INFINITY}) {
+    uint32_t bits;
+    memcpy(&bits, &f, 4);
+    AppendU32(data, bits);
+  }
+  PrepareOptions o;
+  o.rate = 24000;
+  PreparedVoice v = Prepare(Riff(Cat({Chunk("fmt ", fmt), Chunk("data", data)})), o);
+  EXPECT_EQ(v.nonfinite, 3);
+  Bytes image = Whole(v);
+  ASSERT_EQ(v.kept, 4u);
+  EXPECT_EQ(Bytes(image.begin() + 1, image.begin() + 5), Bytes({0x80, 0x80, 0xFF, 0x80}));
 }
 
 // The ratio of the signal to what the DAC adds: a sound that is exactly on

@@ -360,6 +360,7 @@ PreparedVoice prepare_voice(AudioFile& input, const PrepareOptions& o) {
     v.report.push_back(format("Peak: silence; gain: %s (%s)", level_db(level.gain).c_str(),
                               o.normalize ? "nothing to normalize" : "--gain"));
   v.report.push_back(format("Clipped: %lld sample%s", (long long)v.clipped, v.clipped == 1 ? "" : "s"));
+  v.nonfinite = r.nonfinite;
   v.report.push_back(format("Non-finite samples: %lld", (long long)r.nonfinite));
 
   // encode, image

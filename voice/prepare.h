@@ -150,6 +150,7 @@ struct PreparedVoice {
   double peak = 0;
   double gain = 1;
   int64_t clipped = 0;
+  int64_t nonfinite = 0;  // NaN or infinite input samples, taken as 0
   double snr_db = 0;
 };
 
