@@ -2,8 +2,9 @@
 """Times the command-line converter against sox and against cat.
 
 Generates its inputs in build/bench (a 10-minute 16-bit stereo WAV file at
-44.1 kHz, a 5-second 16-bit mono drum voice at 24 kHz and a 50 MB EPROM
-image), then runs every command several times, one command after the other
+44.1 kHz, a 5-second 16-bit mono drum voice at 24 kHz, a 50 MB EPROM
+image, and for the voice preparation a 5-second 24-bit stereo voice at
+48 kHz and a 10-minute 24-bit stereo file at 96 kHz), then runs every command several times, one command after the other
 in turn, so that a machine busy with other work slows all of them alike.
 Prints median and range of the wall-clock times, the input's MB/s, each of
 our times as a throughput ratio to sox's nearest equivalent and as a
@@ -28,9 +29,12 @@ OUT = os.path.join(BENCH, "out")
 LONG_WAV = os.path.join(BENCH, "long.wav")
 VOICE_WAV = os.path.join(BENCH, "voice.wav")
 IMAGE = os.path.join(BENCH, "image.bin")
+VOICE48_WAV = os.path.join(BENCH, "voice48.wav")
+LONG96_WAV = os.path.join(BENCH, "long96.wav")
 
 MB = 1e6
 RSS_LIMIT_KB = 4096
+PREPARE_RSS_LIMIT_KB = 16384  # libsndfile and libsoxr come with the preparation
 
 
 def make_inputs():
@@ -47,6 +51,15 @@ def make_inputs():
         subprocess.run(["sox", "-n", "-r", "24000", "-b", "16", "-c", "1", VOICE_WAV,
                         "synth", "5", "pinknoise", "fade", "q", "0", "5", "4.9", "vol", "0.9"],
                        check=True)
+    # What a musician brings to `quorix prepare`: 24-bit stereo from an
+    # editor. sox writes these in the extensible format, header included.
+    for path, rate, seconds in ((VOICE48_WAV, 48000, 5), (LONG96_WAV, 96000, 600)):
+        if not os.path.exists(path) or os.path.getsize(path) < rate * seconds * 6:
+            print("generating", os.path.relpath(path, ROOT), flush=True)
+            subprocess.run(["sox", "-n", "-r", str(rate), "-b", "24", "-c", "2", path,
+                            "synth", str(seconds), "pinknoise", "sine", "220",
+                            "fade", "q", "0", str(seconds), str(seconds - 0.1), "vol", "0.8"],
+                           check=True)
     size = 50 * 1000 * 1000
     if not os.path.exists(IMAGE) or os.path.getsize(IMAGE) != size:
         print("generating", os.path.relpath(IMAGE, ROOT), flush=True)
@@ -55,25 +68,33 @@ def make_inputs():
 
 
 RSS_FILE = os.path.join(BENCH, "rss.txt")
+ERR_FILE = os.path.join(BENCH, "stderr.txt")
 
 
 def run_once(argv, out):
-    """Runs one command; returns (seconds, peak RSS in KB).
+    """Runs one command; returns (seconds, peak RSS in KB, CPU seconds).
 
     Every command runs under GNU time, which reports its peak resident
     memory. Our own rusage of the child would not do: the kernel counts the
-    memory of the process that forked it, this interpreter, into it."""
+    memory of the process that forked it, this interpreter, into it. The CPU
+    time (user and system) tells apart a slow command from a busy machine."""
     if out and os.path.exists(out):
         os.remove(out)  # every run writes a new file, none truncates an old one
-    start = time.perf_counter()
-    p = subprocess.run(["/usr/bin/time", "-f", "%M", "-o", RSS_FILE] + argv,
-                       stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
-    elapsed = time.perf_counter() - start
+    with open(ERR_FILE, "wb") as err:
+        start = time.perf_counter()
+        p = subprocess.Popen(["/usr/bin/time", "-f", "%M", "-o", RSS_FILE] + argv,
+                             stdout=subprocess.DEVNULL, stderr=err)
+        # wait4 gives the CPU time of GNU time and the command it waited for,
+        # to the microsecond (GNU time itself prints hundredths).
+        _, status, usage = os.wait4(p.pid, 0)
+        elapsed = time.perf_counter() - start
+    p.returncode = os.waitstatus_to_exitcode(status)
     if p.returncode != 0:
-        sys.exit("bench: %s failed with status %d\n%s" %
-                 (" ".join(argv), p.returncode, p.stderr.decode(errors="replace")))
+        with open(ERR_FILE, "rb") as f:
+            sys.exit("bench: %s failed with status %d\n%s" %
+                     (" ".join(argv), p.returncode, f.read().decode(errors="replace")))
     with open(RSS_FILE) as f:
-        return elapsed, int(f.read().split()[-1])
+        return elapsed, int(f.read().split()[-1]), usage.ru_utime + usage.ru_stime
 
 
 def main():
@@ -134,11 +155,25 @@ def main():
          ["sox", VOICE_WAV, "-t", "raw", "-e", "u-law", "-b", "8", "-c", "1", out("sox-voice.raw")],
          out("sox-voice.raw"), None),
         ("cat voice.wav", VOICE_WAV, ["cat", VOICE_WAV], None, None),
+        # The voice preparation reads only what the 4 KB region needs, so
+        # the 10-minute file should cost about what the 5-second one does.
+        ("quorix prepare voice48 (dmx)", VOICE48_WAV,
+         [q, "prepare", "--quiet", VOICE48_WAV, out("prepare-voice.bin")],
+         out("prepare-voice.bin"), ("sox voice48 -> 27200 Hz", "cat voice48.wav")),
+        ("quorix prepare long96 (dmx)", LONG96_WAV,
+         [q, "prepare", "--quiet", LONG96_WAV, out("prepare-long.bin")],
+         out("prepare-long.bin"), ("sox voice48 -> 27200 Hz", "cat voice48.wav")),
+        ("sox voice48 -> 27200 Hz", VOICE48_WAV,
+         ["sox", VOICE48_WAV, "-r", "27200", "-c", "1", "-b", "16", out("sox-voice48.wav")],
+         out("sox-voice48.wav"), None),
+        ("cat voice48.wav", VOICE48_WAV, ["cat", VOICE48_WAV], None, None),
     ]
     # The short voice runs are over in milliseconds; more of them steady the median.
-    reps = {c[0]: args.reps * (4 if c[1] == VOICE_WAV else 1) for c in cases}
+    short = (VOICE_WAV, VOICE48_WAV, LONG96_WAV)
+    reps = {c[0]: args.reps * (4 if c[1] in short else 1) for c in cases}
     times = {c[0]: [] for c in cases}
     rss = {c[0]: 0 for c in cases}
+    cpu = {c[0]: [] for c in cases}
 
     # One untimed round fills the page cache, then the commands take turns.
     for c in cases:
@@ -146,14 +181,15 @@ def main():
     for r in range(max(reps.values())):
         for name, _, argv, output, _ in cases:
             if r < reps[name]:
-                t, m = run_once(argv, output)
+                t, m, c = run_once(argv, output)
                 times[name].append(t)
+                cpu[name].append(c)
                 rss[name] = max(rss[name], m)
 
     med = {name: statistics.median(ts) for name, ts in times.items()}
     print()
-    print("%-36s %9s %17s %8s %8s %8s %9s" %
-          ("command", "median", "min-max ms", "MB/s in", "x sox", "x cat", "peak RSS"))
+    print("%-36s %9s %17s %8s %8s %8s %9s %8s" %
+          ("command", "median", "min-max ms", "MB/s in", "x sox", "x cat", "peak RSS", "CPU ms"))
     for name, inp, _, _, ref in cases:
         ts = times[name]
         mbps = os.path.getsize(inp) / MB / med[name]
@@ -161,10 +197,11 @@ def main():
         if ref:
             vs_sox = "%.2f" % (med[ref[0]] / med[name])  # throughput ratio
             vs_cat = "%.2f" % (med[name] / med[ref[1]])  # time multiple
-        print("%-36s %7.1fms %7.1f-%7.1f %8.1f %8s %8s %6d KB" %
+        print("%-36s %7.1fms %7.1f-%7.1f %8.1f %8s %8s %6d KB %8.1f" %
               (name, med[name] * 1e3, min(ts) * 1e3, max(ts) * 1e3, mbps, vs_sox, vs_cat,
-               rss[name]))
-    print("x sox: throughput as a multiple of sox's; x cat: time as a multiple of cat's")
+               rss[name], statistics.median(cpu[name]) * 1e3))
+    print("x sox: throughput as a multiple of sox's; x cat: time as a multiple of cat's;")
+    print("CPU ms: median user and system time of the command (and of GNU time around it)")
 
     checks = []
 
@@ -187,10 +224,18 @@ def main():
         target("%s no slower than sox (%.1f ms against %.1f ms)" %
                (name, med[name] * 1e3, med["sox voice->u-law"] * 1e3),
                med[name] <= med["sox voice->u-law"])
-    ours = [c[0] for c in cases if c[0].startswith("quorix")]
+    ours = [c[0] for c in cases if c[0].startswith(("quorix wav2dmx", "quorix dmx2wav"))]
     worst = max(rss[n] for n in ours)
     target("peak RSS of every conversion <= %d KB (largest %d KB)" % (RSS_LIMIT_KB, worst),
            worst <= RSS_LIMIT_KB)
+    voice, long, sox = ("quorix prepare voice48 (dmx)", "quorix prepare long96 (dmx)",
+                        "sox voice48 -> 27200 Hz")
+    target("%s no slower than %s (%.1f ms against %.1f ms)" %
+           (voice, sox, med[voice] * 1e3, med[sox] * 1e3), med[voice] <= med[sox])
+    target("%s < 3x %s (%.2f)" % (long, voice, med[long] / med[voice]), med[long] < 3 * med[voice])
+    worst = max(rss[voice], rss[long])
+    target("peak RSS of both preparations <= %d KB (largest %d KB)" % (PREPARE_RSS_LIMIT_KB, worst),
+           worst <= PREPARE_RSS_LIMIT_KB)
     print("all targets met" if all(checks) else "%d target(s) missed" % checks.count(False))
 
 

@@ -1,10 +1,12 @@
 #include "voice/audio.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <math.h>
 #include <sndfile.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,6 +26,7 @@ struct ByteSource {
 
 struct AudioFile {
   SNDFILE* sf = nullptr;
+  int fd = -1;  // the file we opened, closed with it (never standard input)
   SF_INFO info{};
   AudioFormat format;
   std::unique_ptr<ByteSource> source;
@@ -32,6 +35,7 @@ struct AudioFile {
 
 void AudioFileCloser::operator()(AudioFile* file) const {
   if (file->sf) sf_close(file->sf);
+  if (file->fd >= 0) close(file->fd);
   delete file;
 }
 
@@ -39,6 +43,10 @@ void AudioFileCloser::operator()(AudioFile* file) const {
 // this much it counts as ended (and the decoder reports a short file), so
 // an endless pipe cannot take all memory.
 static const sf_count_t stream_keep_limit = sf_count_t(1) << 30;
+
+// 2^27 samples: 23 minutes of 48 kHz stereo, and less than any header
+// placeholder of about 2^31 bytes holds in samples of up to 8 bytes.
+static const int64_t stream_placeholder_samples = int64_t(1) << 27;
 
 // Reads standard input on until `want` bytes are kept or it ends.
 static void fill_to(ByteSource* s, sf_count_t want) {
@@ -116,19 +124,46 @@ static AudioFilePtr finish_open(AudioFilePtr file, std::string* error) {
   f.rate = info.samplerate;
   // libsndfile says SF_COUNT_MAX when a stream does not give its length.
   f.frames = info.frames >= 0 && info.frames < SF_COUNT_MAX ? (int64_t)info.frames : -1;
+  // A program writing WAV or AIFF into a pipe cannot go back to fill in the
+  // header's length and leaves a placeholder of about 2 GB there instead
+  // (ffmpeg 0xFFFFFFFF, sox a little less). From a stream, a length of that
+  // order is that placeholder, not a length.
+  f.stream = file->source && file->source->fd >= 0;
+  if (f.stream && f.frames >= 0 && f.frames * f.channels >= stream_placeholder_samples) f.frames = -1;
   return file;
 }
 
 static SF_VIRTUAL_IO byte_source_io = {vio_length, vio_seek, vio_read, vio_write, vio_tell};
 
-AudioFilePtr open_audio(const std::string& path, std::string* error) {
+AudioFilePtr open_audio(const std::string& path, std::string* error, bool* cannot_open) {
+  if (cannot_open) *cannot_open = false;
   AudioFilePtr file(new AudioFile);
-  if (path == "-") {
-    file->source.reset(new ByteSource);
-    file->source->fd = 0;
-    file->sf = sf_open_virtual(&byte_source_io, SFM_READ, &file->info, file->source.get());
+  int fd = 0;
+  if (path != "-") {
+    fd = file->fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+      *error = "cannot open " + path + ": " + strerror(errno);
+      if (cannot_open) *cannot_open = true;
+      return nullptr;
+    }
+  }
+  struct stat st;
+  if (fstat(fd, &st) != 0) {
+    *error = "cannot open " + path + ": " + strerror(errno);
+    if (cannot_open) *cannot_open = true;
+    return nullptr;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    *error = path + " is a folder";
+    return nullptr;
+  }
+  if (S_ISREG(st.st_mode)) {
+    file->sf = sf_open_fd(fd, SFM_READ, &file->info, SF_FALSE);
   } else {
-    file->sf = sf_open(path.c_str(), SFM_READ, &file->info);
+    // A pipe, a FIFO or a terminal: read as it comes, kept for the decoder.
+    file->source.reset(new ByteSource);
+    file->source->fd = fd;
+    file->sf = sf_open_virtual(&byte_source_io, SFM_READ, &file->info, file->source.get());
   }
   return finish_open(std::move(file), error);
 }

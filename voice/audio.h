@@ -23,11 +23,14 @@ struct AudioFormat {
   int channels = 0;
   int rate = 0;         // frames per second
   int64_t frames = -1;  // -1 when the file does not say (a stream)
+  bool stream = false;  // read from a pipe or a FIFO: it cannot seek, and is read only as far as needed
 };
 
 // Opens `path` for reading; "-" is standard input, which may be a pipe.
-// Null with a one-line reason when it is no sound file libsndfile reads.
-AudioFilePtr open_audio(const std::string& path, std::string* error);
+// Null with a one-line reason when it is no sound file libsndfile reads;
+// `cannot_open`, when given, tells whether the file could not even be
+// opened (missing, no permission) rather than not being sound.
+AudioFilePtr open_audio(const std::string& path, std::string* error, bool* cannot_open = nullptr);
 // The same over bytes in memory, which must outlive the file.
 AudioFilePtr open_audio_memory(const void* data, size_t size, std::string* error);
 

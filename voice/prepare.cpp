@@ -1,0 +1,388 @@
+#include "voice/prepare.h"
+
+#include <math.h>
+#include <stdarg.h>
+#include <stdio.h>
+
+#include <algorithm>
+
+#include "voice/resample.h"
+
+// Card clocks: the slowest and fastest trimmer settings of any card we know
+// lie well inside, and a typo (27.2 for 27200) lands outside.
+const double min_rate = 1000, max_rate = 200000;
+// A file's own rate: up to the 768 kHz some recorders write; outside, the
+// resampler's filters grow without use (and no such file is a drum voice).
+const double min_input_rate = 1000, max_input_rate = 768000;
+// Two bytes hold the first byte and one sample; 16 MB is beyond any
+// EPROM a drum machine takes.
+const uint32_t min_region = 2, max_region = 16u << 20;
+const double max_fade_ms = 10000, max_gain_db = 120;
+const double trim_threshold = 0.001;
+
+static const double pi = 3.14159265358979323846;
+
+static std::string format(const char* fmt, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+static std::string format(const char* fmt, ...) {
+  char buf[512];
+  va_list ap;
+  va_start(ap, fmt);
+  vsnprintf(buf, sizeof buf, fmt, ap);
+  va_end(ap);
+  return buf;
+}
+
+// A rate as the owner would write it: 27200, or 27350.5 when it has a fraction.
+static std::string hz(double rate) {
+  return rate == floor(rate) ? format("%.0f Hz", rate) : format("%.2f Hz", rate);
+}
+
+static std::string ms(double samples, double rate) { return format("%.1f ms", samples * 1000 / rate); }
+
+static std::string samples_and_ms(int64_t n, double rate) {
+  return format("%lld sample%s (%s)", (long long)n, n == 1 ? "" : "s", ms((double)n, rate).c_str());
+}
+
+static std::string eprom_name(uint32_t bytes) {
+  const Eprom* e = eprom_of_size(bytes);
+  return e ? format(" (%s)", e->name) : std::string();
+}
+
+std::string resolve_options(const PrepareOptions& o, VoiceSettings* s) {
+  if (!o.machine) return "no machine";
+  const Machine& m = *o.machine;
+  s->machine = &m;
+  s->code = o.code_given ? o.code : m.code;
+  s->encoder = o.encoder;
+  s->rate = o.rate ? o.rate : m.rate;
+  s->region = o.region ? o.region : m.region;
+  // The LinnDrum's first byte is 0x00, the AM6070's other zero; under a
+  // code of another kind only the zero code is silence.
+  s->first_byte = s->code == m.code ? m.first_byte : zero_code(s->code);
+  s->pad_byte = zero_code(s->code);
+  if (!(s->rate >= min_rate && s->rate <= max_rate))
+    return format("the rate must be a number from %.0f to %.0f Hz", min_rate, max_rate);
+  if (s->region < min_region || s->region > max_region)
+    return format("the region must be %u to %u bytes", min_region, max_region);
+  if (o.channel < 0) return "the channel must be 1 or more";
+  if (!(o.fade_ms >= 0 && o.fade_ms <= max_fade_ms))
+    return format("the fade must be 0 to %.0f ms", max_fade_ms);
+  if (!o.normalize && !(fabs(o.gain_db) <= max_gain_db))
+    return format("the gain must be -%.0f to %.0f dB", max_gain_db, max_gain_db);
+  if (o.encoder == Encoder::curve && s->code != SampleCode::u255)
+    return "--encoder curve makes u255 codes; it cannot go with linear codes";
+  s->chip = o.chip ? o.chip : m.chip;
+  s->files = 1;
+  if (s->chip && s->chip < s->region) {
+    if (s->region % s->chip)
+      return format("a region of %u bytes is no whole number of %u-byte chips", s->region, s->chip);
+    s->files = s->region / s->chip;
+  }
+  // A programmer takes a file of the chip's exact size; a region spread
+  // over chips, or a chip larger than the region, has no "used bytes only".
+  if (!o.pad && (o.chip || s->files > 1))
+    return s->files > 1 ? format("--no-pad cannot split the region over %u-byte chips", s->chip)
+                        : std::string("--no-pad cannot go with --chips");
+  return "";
+}
+
+ReadResult read_voice(AudioFile& input, const ReadOptions& o) {
+  ReadResult r;
+  const AudioFormat& f = audio_format(input);
+  StreamResampler resampler;
+  if (!resampler.open(f.rate, o.rate, &r.error)) {
+    r.failed = true;
+    return r;
+  }
+  // Small blocks: what is read beyond the region's need is at most one
+  // block and the filter's look-ahead.
+  const long block = 1024;
+  std::vector<float> in((size_t)block);
+  bool trimming = o.trim;
+  while (r.sound.size() < o.want) {
+    MonoRead m = read_mono(input, o.channel, in.data(), block);
+    r.frames_read += m.frames;
+    r.nonfinite += m.nonfinite;
+    if (m.failed) {
+      r.failed = true;
+      r.error = "cannot read the input: " + m.error;
+      return r;
+    }
+    if (m.frames == 0) {
+      r.ended = true;
+      break;
+    }
+    size_t start = 0, n = (size_t)m.frames;
+    if (trimming) {
+      while (start < n && !(fabsf(in[start]) >= trim_threshold)) start++;
+      r.trimmed += (int64_t)start;
+      trimming = start == n;
+    }
+    if (!resampler.push(in.data() + start, n - start, &r.sound, &r.error)) {
+      r.failed = true;
+      return r;
+    }
+  }
+  if (r.ended) {
+    if (!resampler.flush(&r.sound, &r.error)) {
+      r.failed = true;
+      return r;
+    }
+    // A stream that stops short says so only by ending: libsndfile
+    // delivers what there is without an error.
+    if (f.frames >= 0 && r.frames_read < f.frames) {
+      r.failed = true;
+      r.error = format("the input ends after %lld of the %lld frames it announces",
+                       (long long)r.frames_read, (long long)f.frames);
+      return r;
+    }
+    r.total = (int64_t)r.sound.size();
+  } else if (f.frames >= 0) {
+    r.total = llround((double)(f.frames - r.trimmed) * o.rate / f.rate);
+  }
+  return r;
+}
+
+FitResult fit_region(std::vector<float>* sound, size_t room, size_t fade) {
+  FitResult r;
+  if (sound->size() <= room) {
+    r.kept = sound->size();
+    return r;
+  }
+  sound->resize(room);
+  r.kept = room;
+  r.cut = true;
+  r.faded = std::min(fade, room);
+  float* tail = sound->data() + room - r.faded;
+  for (size_t i = 0; i < r.faded; i++)
+    tail[i] *= (float)(0.5 * (1 + cos(pi * (double)(i + 1) / (double)r.faded)));
+  return r;
+}
+
+// The lowest and highest level a code reaches, as fractions of full scale.
+static void code_range(SampleCode code, double* lo, double* hi) {
+  *lo = -1;
+  *hi = 1;
+  if (code == SampleCode::linear) *hi = 127 / 128.0;
+  if (code == SampleCode::linear_inverted) *lo = -127 / 128.0;
+}
+
+LevelResult set_level(std::vector<float>* sound, const LevelOptions& o) {
+  LevelResult r;
+  for (float v : *sound) r.peak = std::max(r.peak, (double)fabsf(v));
+  if (o.normalize)
+    r.gain = r.peak > 0 ? code_full_scale(o.code) / r.peak : 1;
+  else
+    r.gain = pow(10, o.gain_db / 20);
+  double lo, hi;
+  code_range(o.code, &lo, &hi);
+  // Rounding may take the normalized peak a hair beyond full scale: that
+  // is no clip.
+  const double slack = 1e-6;
+  for (float& v : *sound) {
+    v = (float)(v * r.gain);
+    if (v > hi + slack || v < lo - slack) r.clipped++;
+  }
+  return r;
+}
+
+std::vector<uint8_t> encode_sound(const std::vector<float>& sound, SampleCode code, Encoder encoder) {
+  std::vector<uint8_t> codes(sound.size());
+  for (size_t i = 0; i < sound.size(); i++) codes[i] = encode_level(sound[i], code, encoder);
+  return codes;
+}
+
+std::vector<std::vector<uint8_t>> build_image(const std::vector<uint8_t>& codes, const VoiceSettings& s,
+                                              bool pad) {
+  size_t total = pad ? std::max(s.region, s.chip) : 1 + codes.size();
+  std::vector<uint8_t> whole(total, s.pad_byte);
+  whole[0] = s.first_byte;
+  std::copy(codes.begin(), codes.end(), whole.begin() + 1);
+  std::vector<std::vector<uint8_t>> files;
+  size_t each = total / s.files;
+  for (uint32_t i = 0; i < s.files; i++)
+    files.emplace_back(whole.begin() + (ptrdiff_t)(i * each), whole.begin() + (ptrdiff_t)((i + 1) * each));
+  return files;
+}
+
+double dac_snr_db(const std::vector<float>& sound, const std::vector<uint8_t>& codes, SampleCode code) {
+  double ss = 0, sd = 0, dd = 0;
+  for (size_t i = 0; i < sound.size(); i++) {
+    double d = code_output(codes[i], code);
+    ss += (double)sound[i] * sound[i];
+    sd += sound[i] * d;
+    dd += d * d;
+  }
+  if (!(ss > 0)) return NAN;
+  double g = dd > 0 ? sd / dd : 0, noise = 0;
+  for (size_t i = 0; i < sound.size(); i++) {
+    double e = sound[i] - g * code_output(codes[i], code);
+    noise += e * e;
+  }
+  return noise > 0 ? 10 * log10(ss / noise) : INFINITY;
+}
+
+std::vector<float> decode_region(const uint8_t* region, size_t bytes, SampleCode code) {
+  std::vector<float> out(bytes > 1 ? bytes - 1 : 0);
+  for (size_t i = 1; i < bytes; i++) out[i - 1] = (float)code_output(region[i], code);
+  return out;
+}
+
+static const char* encoder_text(SampleCode code, Encoder encoder) {
+  switch (code) {
+    case SampleCode::u255:
+      return encoder == Encoder::dac ? "nearest DAC level" : "continuous u255 curve";
+    case SampleCode::linear: return "linear, rounded";
+    case SampleCode::linear_inverted: return "linear inverted, rounded";
+  }
+  return "?";
+}
+
+static std::string format_line(const AudioFormat& f) {
+  std::string line = format("Format: %s, %s, %d channel%s, %d Hz, ", f.container.c_str(),
+                            f.encoding.c_str(), f.channels, f.channels == 1 ? "" : "s", f.rate);
+  if (f.frames >= 0)
+    line += format("%.3f s", (double)f.frames / f.rate);
+  else
+    line += "length unknown (a stream)";
+  return line;
+}
+
+static std::string machine_line(const PrepareOptions& o, const VoiceSettings& s) {
+  const Machine& m = *s.machine;
+  return format("Machine: %s (%s), %s codes%s, %s%s, region %u bytes%s", m.name, m.description,
+                code_name(s.code), o.code_given && s.code != m.code ? " (--code)" : "", hz(s.rate).c_str(),
+                o.rate && o.rate != m.rate ? " (--rate)" : "", s.region,
+                o.region && o.region != m.region ? " (--eprom or --size)" : "");
+}
+
+// Gains a hair below 1 would print as "-0.0 dB".
+static std::string level_db(double v) {
+  double db = round(20 * log10(v) * 10) / 10;
+  return format("%+.1f dB", db == 0 ? 0.0 : db);
+}
+
+PreparedVoice prepare_voice(AudioFile& input, const PrepareOptions& o) {
+  PreparedVoice v;
+  std::string why = resolve_options(o, &v.settings);
+  if (!why.empty()) {
+    v.error = why;
+    return v;
+  }
+  const VoiceSettings& s = v.settings;
+  const AudioFormat& f = audio_format(input);
+  auto refuse = [&v](PrepareOutcome outcome, const std::string& error) {
+    v.outcome = outcome;
+    v.error = error;
+    return std::move(v);
+  };
+
+  v.report.push_back(format_line(f));
+  v.report.push_back(machine_line(o, s));
+  if (s.files > 1)
+    v.report.push_back(format("Chips: %u files of %u bytes%s, in address order", s.files, s.chip,
+                              eprom_name(s.chip).c_str()));
+  else if (s.chip > s.region)
+    v.report.push_back(format("Chip: %u bytes%s, the region at its start, zero codes after it", s.chip,
+                              eprom_name(s.chip).c_str()));
+  if (f.rate < min_input_rate || f.rate > max_input_rate)
+    return refuse(PrepareOutcome::bad_input,
+                  format("the input's rate of %d Hz is outside %.0f to %.0f Hz", f.rate, min_input_rate,
+                         max_input_rate));
+  if (o.channel > f.channels)
+    return refuse(PrepareOutcome::bad_input, format("the input has %d channel%s, no channel %d", f.channels,
+                                                    f.channels == 1 ? "" : "s", o.channel));
+  if (o.channel > 0)
+    v.report.push_back(format("Channel: %d of %d", o.channel, f.channels));
+  else if (f.channels > 1)
+    v.report.push_back(format("Mixed: %d channels averaged into one", f.channels));
+
+  // read, mix, trim, resample
+  const size_t room = s.region - 1;
+  ReadOptions ro;
+  ro.channel = o.channel;
+  ro.trim = o.trim;
+  ro.rate = s.rate;
+  ro.want = room + 1;
+  ReadResult r = read_voice(input, ro);
+  if (r.failed) return refuse(PrepareOutcome::bad_input, r.error);
+  if (r.frames_read == 0) return refuse(PrepareOutcome::bad_input, "the input holds no sound (no frames)");
+  if (o.trim)
+    v.report.push_back("Trimmed: " + samples_and_ms(r.trimmed, f.rate) + " of leading silence below -60 dBFS");
+  if (f.rate != s.rate)
+    v.report.push_back(format("Resampled: %s to %s (libsoxr, very high quality)", hz(f.rate).c_str(),
+                              hz(s.rate).c_str()));
+  else
+    v.report.push_back("Resampled: no, the input is at the card's rate");
+
+  // fit
+  std::vector<float> sound = std::move(r.sound);
+  FitResult fit = fit_region(&sound, room, (size_t)llround(o.fade_ms * s.rate / 1000));
+  v.kept = fit.kept;
+  v.cut = !fit.cut ? 0 : r.total >= 0 ? std::max<int64_t>(r.total - (int64_t)room, 1) : -1;
+  std::string kept = "Kept: " + samples_and_ms((int64_t)v.kept, s.rate) + "; cut: ";
+  if (v.cut == 0)
+    kept += "0";
+  else if (v.cut > 0)
+    kept += samples_and_ms(v.cut, s.rate);
+  else
+    kept += "the rest of a stream of unknown length";
+  if (v.cut && !o.cut) {
+    v.report.push_back(kept);
+    return refuse(PrepareOutcome::bad_input,
+                  format("the sound is longer than the region's %zu samples (--no-cut)", room));
+  }
+  if (v.cut) kept += ", faded out over the last " + ms((double)fit.faded, s.rate);
+  v.report.push_back(kept);
+  if (o.pad)
+    v.report.push_back(format("Padded: %zu bytes (%s) with 0x%02X", room - v.kept,
+                              ms((double)(room - v.kept), s.rate).c_str(), s.pad_byte));
+  else
+    v.report.push_back("Padded: no (--no-pad)");
+
+  // level
+  LevelOptions lo;
+  lo.normalize = o.normalize;
+  lo.gain_db = o.gain_db;
+  lo.code = s.code;
+  LevelResult level = set_level(&sound, lo);
+  v.peak = level.peak;
+  v.gain = level.gain;
+  v.clipped = level.clipped;
+  if (level.peak > 0)
+    v.report.push_back(format("Peak: %.1f dBFS; gain: %s (%s)", round(20 * log10(level.peak) * 10) / 10 + 0.0,
+                              level_db(level.gain).c_str(), o.normalize ? "normalized" : "--gain"));
+  else
+    v.report.push_back(format("Peak: silence; gain: %s (%s)", level_db(level.gain).c_str(),
+                              o.normalize ? "nothing to normalize" : "--gain"));
+  v.report.push_back(format("Clipped: %lld sample%s", (long long)v.clipped, v.clipped == 1 ? "" : "s"));
+  v.nonfinite = r.nonfinite;
+  v.report.push_back(format("Non-finite samples: %lld", (long long)r.nonfinite));
+
+  // encode, image
+  std::vector<uint8_t> codes = encode_sound(sound, s.code, s.encoder);
+  v.report.push_back(std::string("Encoder: ") + encoder_text(s.code, s.encoder));
+  v.files = build_image(codes, s, o.pad);
+  size_t bytes = 0;
+  for (const auto& file : v.files) bytes += file.size();
+  v.report.push_back(format("Image: %zu bytes, region %.1f%% used", bytes, 100.0 * (double)v.kept / (double)room));
+  v.snr_db = dac_snr_db(sound, codes, s.code);
+  if (isnan(v.snr_db))
+    v.report.push_back("Expected SNR on the DAC: none, the sound is silent");
+  else if (isinf(v.snr_db))
+    v.report.push_back("Expected SNR on the DAC: exact, every sample is on a DAC level");
+  else
+    v.report.push_back(format("Expected SNR on the DAC: %.1f dB", v.snr_db));
+
+  // What one trigger plays: the region, not the rest of a larger chip.
+  std::vector<uint8_t> region;
+  for (const auto& file : v.files) region.insert(region.end(), file.begin(), file.end());
+  region.resize(std::min<size_t>(region.size(), s.region));
+  v.preview = decode_region(region.data(), region.size(), s.code);
+  v.outcome = PrepareOutcome::finished;
+  return v;
+}
