@@ -7,7 +7,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-120}
-targets=${FUZZ_TARGETS:-"wav2dmx dmx2wav settings report"}
+targets=${FUZZ_TARGETS:-"wav2dmx dmx2wav settings report info"}
 bin=build/fuzz/bin
 
 for t in $targets; do
@@ -19,6 +19,8 @@ for t in $targets; do
   case $t in
     wav2dmx) extra="-dict=fuzz/wav.dict"; from=tests/corpus/wav; ext=wav ;;
     settings) from=tests/corpus/ini; ext=ini ;;
+    # Its seeds carry their own option byte already.
+    info) from=""; seeds=tests/corpus/info ;;
     *) from="" ;;
   esac
   # The targets take their settings from the first byte: the regression
