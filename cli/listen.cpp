@@ -95,13 +95,8 @@ static int run_listen(int argc, char** argv) {
   SourceFile source;
   std::string error;
   if (!read_source(image_name, largest_eprom, &source, &error)) return bad_input(image_name, error);
-  if (source.size == 0) return bad_input(image_name, "empty file");
-  if (source.size > largest_eprom)
-    return bad_input(image_name, "not an EPROM image: " + std::to_string(source.size) +
-                                     " bytes, more than the largest EPROM (65536 bytes)");
-  AudioFormat format;
-  if (is_sound_file(source.head.data(), source.head.size(), &format))
-    return bad_input(image_name, "a sound file (" + format.container + "), not an EPROM image");
+  error = why_not_an_image(source.head.data(), source.head.size(), source.size);
+  if (!error.empty()) return bad_input(image_name, error);
 
   ListenOptions listen;
   listen.code = code;

@@ -1,5 +1,7 @@
 #include "inspect/inspect.h"
 
+#include <string.h>
+
 #include "inspect/source.h"
 #include "inspect/strprintf.h"
 
@@ -23,11 +25,38 @@ bool is_sound_file(const uint8_t* data, size_t size, AudioFormat* format) {
   return true;
 }
 
+// The first bytes of the sound files libsndfile reads. A file that starts
+// with one but that libsndfile refuses is a damaged sound file, not an
+// image: no EPROM dump is worth analysing for a header's worth of text.
+static const char* sound_magic(const uint8_t* data, size_t size) {
+  static const char* const magics[] = {"RIFF", "RIFX", "RF64", "FORM", "fLaC", "OggS", "caff", ".snd", "riff"};
+  for (const char* m : magics)
+    if (size >= 4 && memcmp(data, m, 4) == 0) return m;
+  return nullptr;
+}
+
 static void too_large(FileReport* r) {
   r->kind = FileKind::unusable;
   r->error = strprintf("not an EPROM image: %llu bytes, more than the largest EPROM (%d bytes), and no sound "
                        "file either",
                        (unsigned long long)r->size, (int)largest_eprom);
+}
+
+static std::string damaged(const char* magic, const std::string& why) {
+  return strprintf("starts like a sound file (%s) but libsndfile cannot read it: %s", magic, why.c_str());
+}
+
+std::string why_not_an_image(const uint8_t* data, size_t size, uint64_t file_size) {
+  if (file_size == 0) return "empty file";
+  if (file_size > largest_eprom)
+    return strprintf("not an EPROM image: %llu bytes, more than the largest EPROM (%d bytes)",
+                     (unsigned long long)file_size, (int)largest_eprom);
+  std::string why;
+  AudioFilePtr audio = starts_like_mpeg(data, size) ? nullptr : open_audio_memory(data, size, &why);
+  if (audio && !mistaken_mpeg(audio_format(*audio), size))
+    return "a sound file (" + audio_format(*audio).container + "), not an EPROM image";
+  if (const char* magic = sound_magic(data, size)) return damaged(magic, audio ? "it looks like MPEG to it" : why);
+  return std::string();
 }
 
 FileReport inspect_memory(const std::string& name, const uint8_t* data, size_t size,
@@ -39,11 +68,15 @@ FileReport inspect_memory(const std::string& name, const uint8_t* data, size_t s
     r.error = "empty file";
     return r;
   }
-  std::string ignored;
-  AudioFilePtr audio = starts_like_mpeg(data, size) ? nullptr : open_audio_memory(data, size, &ignored);
+  std::string why;
+  AudioFilePtr audio = starts_like_mpeg(data, size) ? nullptr : open_audio_memory(data, size, &why);
   if (audio && !mistaken_mpeg(audio_format(*audio), size)) {
     r.kind = FileKind::sound;
     r.sound = analyse_sound(*audio, options.sound);
+    return r;
+  }
+  if (const char* magic = sound_magic(data, size)) {
+    r.error = damaged(magic, audio ? "it looks like MPEG to it" : why);
     return r;
   }
   if (size > largest_eprom) {
@@ -76,6 +109,8 @@ FileReport inspect_file(const std::string& path, const InspectOptions& options) 
   if (audio) {
     r.kind = FileKind::sound;
     r.sound = analyse_sound(*audio, options.sound);
+  } else if (const char* magic = sound_magic(source.head.data(), source.head.size())) {
+    r.error = damaged(magic, error);
   } else {
     too_large(&r);
   }

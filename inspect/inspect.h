@@ -6,7 +6,9 @@
 // image, since an EPROM image has no header at all. One exception: a file
 // of an EPROM's exact size that libsndfile would take for a headerless
 // MPEG stream is an image, because dumps may hold MPEG's sync pattern
-// (0xFF followed by 0xE0 or more) by chance.
+// (0xFF followed by 0xE0 or more) by chance. And a file that starts like a
+// sound file ("RIFF", "FORM", "fLaC", ...) but that libsndfile cannot read
+// is a damaged sound file, reported as unusable rather than as an image.
 #pragma once
 
 #include <stddef.h>
@@ -46,3 +48,8 @@ FileReport inspect_memory(const std::string& name, const uint8_t* data, size_t s
 
 // Whether `size` bytes are a sound file by the rule above; its format then.
 bool is_sound_file(const uint8_t* data, size_t size, AudioFormat* format);
+
+// Why the first `size` bytes of a file of `file_size` bytes are no EPROM
+// image to play: empty, too large, a sound file or a damaged one. "" when
+// they are an image.
+std::string why_not_an_image(const uint8_t* data, size_t size, uint64_t file_size);
