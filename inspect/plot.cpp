@@ -204,18 +204,25 @@ void waveform(Canvas* c, size_t n, double period, LevelAt level_at) {
     cairo_stroke(cr);
     return;
   }
+  // Each column also reaches to where the previous one ended, so that a
+  // steep edge is drawn joined rather than as separate dashes.
   int columns = (int)ceil(f.width);
   size_t i = 0;
+  double last = 0;
+  bool have_last = false;
   for (int col = 0; col < columns && i < n; col++) {
     double t_next = (col + 1) * f.t_end / f.width;
-    double lo = 2, hi = -2;
+    double lo = have_last ? last : 2, hi = have_last ? last : -2;
+    bool any = false;
     while (i < n && i * period < t_next) {
       auto lh = level_at(i);
       lo = std::min(lo, lh.first);
       hi = std::max(hi, lh.second);
+      last = (lh.first + lh.second) / 2;
+      any = have_last = true;
       i++;
     }
-    if (lo > hi) continue;
+    if (!any) continue;
     double x = f.left + col + 0.5, y_hi = f.y(hi), y_lo = std::max(f.y(lo), y_hi + 1);
     cairo_move_to(cr, x, y_hi);
     cairo_line_to(cr, x, y_lo);
