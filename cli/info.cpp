@@ -48,14 +48,16 @@ static int run_info(int argc, char** argv) {
       } else if (strcmp(a, "--plot") == 0) {
         plot = value;
       } else if (!parse_plot_size(value, &plot_size)) {
-        return command_usage_error(info_command, "--plot-size needs WIDTHxHEIGHT, 320x200 to 10000x4000", value);
+        return command_usage_error(info_command, "--plot-size needs WIDTHxHEIGHT, 320x200 to 10000x4000",
+                                   value);
       }
     } else {
       return command_usage_error(info_command, "unknown option", a);
     }
   }
   if (files.empty()) return command_usage_error(info_command, "no FILE given");
-  if (plot && files.size() != 1) return command_usage_error(info_command, "--plot draws one FILE; give only one");
+  if (plot && files.size() != 1)
+    return command_usage_error(info_command, "--plot draws one FILE; give only one");
 
   bool unusable = false, failed = false, printed = false;
   for (size_t i = 0; i < files.size(); i++) {
@@ -77,9 +79,10 @@ static int run_info(int argc, char** argv) {
     if (!plot) continue;
     std::vector<uint8_t> png;
     std::string error;
-    bool drawn = r.kind == FileKind::image
-                     ? plot_image(r.name, r.bytes.data(), r.image, plot_size, &png, &error)
-                     : plot_sound(r.name, r.sound, *fit_of(r.sound, options.sound.machine), plot_size, &png, &error);
+    bool drawn =
+        r.kind == FileKind::image
+            ? plot_image(r.name, r.bytes.data(), r.image, plot_size, &png, &error)
+            : plot_sound(r.name, r.sound, *fit_of(r.sound, options.sound.machine), plot_size, &png, &error);
     if (!drawn || !write_output(plot, png.data(), png.size(), &error)) {
       fflush(stdout);
       fprintf(stderr, "quorix info: %s: %s\n", plot, error.c_str());

@@ -1,5 +1,7 @@
 // quorix listen: an EPROM image as the card plays it, into a WAV file any
 // player or editor opens.
+#include "inspect/listen.h"
+
 #include <math.h>
 #include <stdio.h>
 #include <string.h>
@@ -11,7 +13,6 @@
 #include "cli/inspect_options.h"
 #include "inspect/image.h"
 #include "inspect/inspect.h"
-#include "inspect/listen.h"
 #include "inspect/plot.h"
 #include "inspect/source.h"
 #include "voice/audio.h"
@@ -57,7 +58,8 @@ static int run_listen(int argc, char** argv) {
       i++;
       if (strcmp(a, "--machine") == 0) {
         machine = find_machine(value);
-        if (!machine) return command_usage_error(listen_command, "unknown machine (see quorix machines)", value);
+        if (!machine)
+          return command_usage_error(listen_command, "unknown machine (see quorix machines)", value);
       } else if (strcmp(a, "--rate") == 0) {
         if (!parse_hz(value, false, &rate))
           return command_usage_error(listen_command, "--rate needs a number from 1000 to 200000 Hz", value);
@@ -118,23 +120,28 @@ static int run_listen(int argc, char** argv) {
     samples.swap(resampled);
   }
   std::vector<uint8_t> wav;
-  if (!encode_wav(samples.data(), samples.size(), (int)out_rate, as_float ? WavSamples::float32 : WavSamples::pcm16,
-                  &wav, &error) ||
+  if (!encode_wav(samples.data(), samples.size(), (int)out_rate,
+                  as_float ? WavSamples::float32 : WavSamples::pcm16, &wav, &error) ||
       !write_output(output, wav.data(), wav.size(), &error))
     return failed(output, error);
 
+  // With the WAV file on standard output, the summary goes to standard
+  // error, out of its way.
+  FILE* report = strcmp(output, "-") == 0 ? stderr : stdout;
   size_t regions = split_regions(source.head.size(), machine->region).size();
-  printf("Image: %s, %zu bytes, %zu region%s of %u bytes for %s\n", image_name, source.head.size(), regions,
-         regions == 1 ? "" : "s", machine->region, machine->name);
-  printf("Played: %s, bytes 1 to the end of %s, %d ms of silence after each\n",
-         region ? ("region " + std::to_string(region)).c_str() : "every region",
-         region ? "it" : "each", (int)listen_gap_ms);
-  printf("Decoded: %s %s at %g Hz\n", code_name(code),
-         curve ? "along the continuous curve" : code == SampleCode::u255 ? "through the AM6070's levels" : "linearly",
-         rate);
-  if (out_rate != rate) printf("Resampled: %g Hz to %g Hz\n", rate, out_rate);
-  printf("Output: %s, %zu frames (%.3f s) at %g Hz, %s\n", output, samples.size(), samples.size() / out_rate,
-         out_rate, as_float ? "32-bit float" : "16-bit");
+  fprintf(report, "Image: %s, %zu bytes, %zu region%s of %u bytes for %s\n", image_name, source.head.size(),
+          regions, regions == 1 ? "" : "s", machine->region, machine->name);
+  fprintf(report, "Played: %s, bytes 1 to the end of %s, %d ms of silence after each\n",
+          region ? ("region " + std::to_string(region)).c_str() : "every region", region ? "it" : "each",
+          (int)listen_gap_ms);
+  fprintf(report, "Decoded: %s %s at %g Hz\n", code_name(code),
+          curve                      ? "along the continuous curve"
+          : code == SampleCode::u255 ? "through the AM6070's levels"
+                                     : "linearly",
+          rate);
+  if (out_rate != rate) fprintf(report, "Resampled: %g Hz to %g Hz\n", rate, out_rate);
+  fprintf(report, "Output: %s, %zu frames (%.3f s) at %g Hz, %s\n", output, samples.size(),
+          samples.size() / out_rate, out_rate, as_float ? "32-bit float" : "16-bit");
 
   if (plot) {
     ImageOptions image;
@@ -146,12 +153,12 @@ static int run_listen(int argc, char** argv) {
     std::vector<uint8_t> png;
     if (!plot_image(image_name, source.head.data(), facts, plot_size, &png, &error) ||
         !write_output(plot, png.data(), png.size(), &error)) {
-      fflush(stdout);
+      fflush(report);
       return failed(plot, error);
     }
-    printf("Picture: %s\n", plot);
+    fprintf(report, "Picture: %s\n", plot);
   }
-  return fflush(stdout) == 0 ? EXIT_FINISHED : EXIT_FAILED;
+  return fflush(report) == 0 ? EXIT_FINISHED : EXIT_FAILED;
 }
 
 const Command listen_command = {

@@ -23,12 +23,12 @@
 #include "inspect/plot.h"
 #include "inspect/report.h"
 
-#define CHECK(cond, what)                                                  \
-  do {                                                                     \
-    if (!(cond)) {                                                         \
+#define CHECK(cond, what)                                                      \
+  do {                                                                         \
+    if (!(cond)) {                                                             \
       fprintf(stderr, "fuzz_info: %s (%s, line %d)\n", what, #cond, __LINE__); \
-      abort();                                                             \
-    }                                                                      \
+      abort();                                                                 \
+    }                                                                          \
   } while (0)
 
 extern "C" int QuorixFuzzInfo(const uint8_t* data, size_t size) {
@@ -83,7 +83,9 @@ extern "C" int QuorixFuzzInfo(const uint8_t* data, size_t size) {
   CHECK(r.kind == FileKind::unusable ? text.empty() : text.rfind("fuzz.bin\n", 0) == 0, "text block");
   nlohmann::json j = nlohmann::json::parse(report_json(r));
   CHECK(j["file"] == "fuzz.bin" && j["size"] == r.size, "JSON names the file");
-  CHECK(j["kind"] == (r.kind == FileKind::image ? "image" : r.kind == FileKind::sound ? "sound" : "unusable"),
+  CHECK(j["kind"] == (r.kind == FileKind::image   ? "image"
+                      : r.kind == FileKind::sound ? "sound"
+                                                  : "unusable"),
         "JSON kind");
   if (r.kind == FileKind::image) CHECK(j["regions"].size() == r.image.regions.size(), "JSON regions");
 
@@ -101,7 +103,8 @@ extern "C" int QuorixFuzzInfo(const uint8_t* data, size_t size) {
     if (ok) {
       size_t gap = (size_t)llround(listen.rate * listen_gap_ms / 1000.0), want = 0;
       for (size_t i = 0; i < r.image.regions.size(); i++)
-        if (!listen.only_region || (size_t)listen.only_region == i + 1) want += r.image.regions[i].span.length - 1 + gap;
+        if (!listen.only_region || (size_t)listen.only_region == i + 1)
+          want += r.image.regions[i].span.length - 1 + gap;
       CHECK(samples.size() == want, "rendered length");
       for (float v : samples) CHECK(v >= -1 && v <= 1, "rendered level");
     }

@@ -7,11 +7,16 @@
 
 const char* likely_code_name(LikelyCode code) {
   switch (code) {
-    case LikelyCode::u255: return "u255";
-    case LikelyCode::linear: return "linear";
-    case LikelyCode::erased: return "erased";
-    case LikelyCode::silent: return "silent";
-    case LikelyCode::not_audio: return "not-audio";
+    case LikelyCode::u255:
+      return "u255";
+    case LikelyCode::linear:
+      return "linear";
+    case LikelyCode::erased:
+      return "erased";
+    case LikelyCode::silent:
+      return "silent";
+    case LikelyCode::not_audio:
+      return "not-audio";
   }
   return "?";
 }
@@ -56,8 +61,10 @@ static double imbalance(const size_t histogram[256], size_t n, const int mirror[
   size_t unpaired = 0;
   for (int c = 0; c < 256; c++) {
     int m = mirror[c];
-    if (m < 0) unpaired += histogram[c];
-    else if (m > c) unpaired += histogram[c] > histogram[m] ? histogram[c] - histogram[m] : histogram[m] - histogram[c];
+    if (m < 0)
+      unpaired += histogram[c];
+    else if (m > c)
+      unpaired += histogram[c] > histogram[m] ? histogram[c] - histogram[m] : histogram[m] - histogram[c];
   }
   return (double)unpaired / (double)n;
 }
@@ -79,8 +86,9 @@ CodeGuess guess_code(const uint8_t* data, size_t size) {
   size_t kept = size - erased - padding;
   if (erased > 0 && (kept == 0 || erased * 10 >= size * 9)) {
     g.code = LikelyCode::erased;
-    g.reason = erased == size ? "every byte is 0xFF, as an erased EPROM reads"
-                              : strprintf("%zu of %zu bytes are runs of 0xFF, as an erased EPROM reads", erased, size);
+    g.reason = erased == size
+                   ? "every byte is 0xFF, as an erased EPROM reads"
+                   : strprintf("%zu of %zu bytes are runs of 0xFF, as an erased EPROM reads", erased, size);
     return g;
   }
   size_t histogram[256] = {0};
@@ -124,9 +132,10 @@ CodeGuess guess_code(const uint8_t* data, size_t size) {
   // balanced in one reading only.
   if (!balance_tells && fabs(ru - 1) < 0.12 && fabs(rl - 1) < 0.12) {
     g.code = LikelyCode::not_audio;
-    g.reason = strprintf("the bytes are spread like noise, balanced and as rough in both codes: roughness %.2f as "
-                         "u255, %.2f as linear, where noise is 1",
-                         ru, rl);
+    g.reason = strprintf(
+        "the bytes are spread like noise, balanced and as rough in both codes: roughness %.2f as "
+        "u255, %.2f as linear, where noise is 1",
+        ru, rl);
     return g;
   }
   bool u = balance_tells ? iu < il : ru <= rl;
@@ -134,12 +143,13 @@ CodeGuess guess_code(const uint8_t* data, size_t size) {
   const char* name = u ? "u255" : "linear offset";
   const char* other = u ? "linear offset" : "u255";
   if (balance_tells)
-    g.reason = strprintf("decoded as %s the levels swing evenly about zero (%.0f%% unpaired), as %s they are "
-                         "lopsided (%.0f%%)",
-                         name, 100 * lo, other, 100 * hi);
+    g.reason = strprintf(
+        "decoded as %s the levels swing evenly about zero (%.0f%% unpaired), as %s they are "
+        "lopsided (%.0f%%)",
+        name, 100 * lo, other, 100 * hi);
   else
-    g.reason = strprintf("the samples move more smoothly decoded as %s (roughness %.2f) than as %s (%.2f)", name,
-                         u ? ru : rl, other, u ? rl : ru);
+    g.reason = strprintf("the samples move more smoothly decoded as %s (roughness %.2f) than as %s (%.2f)",
+                         name, u ? ru : rl, other, u ? rl : ru);
   return g;
 }
 
@@ -186,18 +196,22 @@ ImageFacts analyse_image(const uint8_t* data, size_t size, const ImageOptions& o
   f.rate = options.rate > 0 ? options.rate : options.machine->rate;
 
   if (!f.eprom)
-    f.warnings.push_back(strprintf("%zu bytes is no EPROM size: a programmer wants the chip's exact size", size));
+    f.warnings.push_back(
+        strprintf("%zu bytes is no EPROM size: a programmer wants the chip's exact size", size));
   const char* reading = code_name(f.code);
   switch (f.guess.code) {
     case LikelyCode::u255:
     case LikelyCode::linear:
       if ((f.guess.code == LikelyCode::u255) != (f.code == SampleCode::u255))
         f.warnings.push_back(strprintf("the bytes look like %s codes, but they are read as %s: try %s",
-                                    f.guess.code == LikelyCode::u255 ? "u255" : "linear offset", reading,
-                                    f.guess.code == LikelyCode::u255 ? "--code u255" : "--code linear"));
+                                       f.guess.code == LikelyCode::u255 ? "u255" : "linear offset", reading,
+                                       f.guess.code == LikelyCode::u255 ? "--code u255" : "--code linear"));
       break;
-    case LikelyCode::erased: f.warnings.push_back("the image is erased, or nearly: nothing to play"); break;
-    case LikelyCode::silent: break;
+    case LikelyCode::erased:
+      f.warnings.push_back("the image is erased, or nearly: nothing to play");
+      break;
+    case LikelyCode::silent:
+      break;
     case LikelyCode::not_audio:
       f.warnings.push_back("the bytes do not look like a sampled sound in any code we know");
       break;
@@ -207,24 +221,28 @@ ImageFacts analyse_image(const uint8_t* data, size_t size, const ImageOptions& o
   std::vector<RegionSpan> spans = split_regions(size, region);
   for (const RegionSpan& s : spans) f.regions.push_back(region_facts(data, s, f.code, f.rate));
   if (size < region)
-    f.warnings.push_back(strprintf("the image is shorter than one %u-byte region of %s: the card plays on past its "
-                                "end into whatever the socket then reads",
-                                region, options.machine->name));
+    f.warnings.push_back(
+        strprintf("the image is shorter than one %u-byte region of %s: the card plays on past its "
+                  "end into whatever the socket then reads",
+                  region, options.machine->name));
   else if (size % region != 0)
-    f.warnings.push_back(strprintf("the last region holds %zu of %u bytes: the card plays on past the image's end",
-                                size % region, region));
+    f.warnings.push_back(
+        strprintf("the last region holds %zu of %u bytes: the card plays on past the image's end",
+                  size % region, region));
   bool many = f.regions.size() > 1;
   for (size_t i = 0; i < f.regions.size(); i++) {
     const RegionFacts& r = f.regions[i];
     std::string where = many ? strprintf("region %zu: ", i + 1) : std::string();
     if (!r.first_is_zero)
-      f.warnings.push_back(strprintf("%sthe first byte 0x%02X is not the zero code: the DAC holds it while idle (an "
-                                  "offset of %.1f dBFS) and every hit starts with a click",
-                                  where.c_str(), r.first_byte, to_dbfs(fabs(code_output(r.first_byte, f.code)))));
+      f.warnings.push_back(
+          strprintf("%sthe first byte 0x%02X is not the zero code: the DAC holds it while idle (an "
+                    "offset of %.1f dBFS) and every hit starts with a click",
+                    where.c_str(), r.first_byte, to_dbfs(fabs(code_output(r.first_byte, f.code)))));
     if (r.erased_tail > 0 && f.guess.code != LikelyCode::erased)
-      f.warnings.push_back(strprintf("%san erased tail of %u bytes (0xFF, full scale): a step and a click at the end "
-                                  "of every hit; pad with the zero code instead",
-                                  where.c_str(), r.erased_tail));
+      f.warnings.push_back(
+          strprintf("%san erased tail of %u bytes (0xFF, full scale): a step and a click at the end "
+                    "of every hit; pad with the zero code instead",
+                    where.c_str(), r.erased_tail));
   }
   return f;
 }

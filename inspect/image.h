@@ -55,9 +55,9 @@ struct RegionFacts {
 
 struct ImageOptions {
   const Machine* machine = default_machine;
-  double rate = 0;            // Hz; 0 takes the machine's
-  SampleCode code;            // how the bytes are decoded
-  bool code_given = false;    // else the machine's code
+  double rate = 0;                     // Hz; 0 takes the machine's
+  SampleCode code = SampleCode::u255;  // how the bytes are decoded (with code_given)
+  bool code_given = false;             // else the machine's code
   const FactoryTable* factory = &factory_voices;
 };
 

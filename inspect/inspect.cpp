@@ -29,7 +29,8 @@ bool is_sound_file(const uint8_t* data, size_t size, AudioFormat* format) {
 // with one but that libsndfile refuses is a damaged sound file, not an
 // image: no EPROM dump is worth analysing for a header's worth of text.
 static const char* sound_magic(const uint8_t* data, size_t size) {
-  static const char* const magics[] = {"RIFF", "RIFX", "RF64", "FORM", "fLaC", "OggS", "caff", ".snd", "riff"};
+  static const char* const magics[] = {"RIFF", "RIFX", "RF64", "FORM", "fLaC",
+                                       "OggS", "caff", ".snd", "riff"};
   for (const char* m : magics)
     if (size >= 4 && memcmp(data, m, 4) == 0) return m;
   return nullptr;
@@ -37,9 +38,10 @@ static const char* sound_magic(const uint8_t* data, size_t size) {
 
 static void too_large(FileReport* r) {
   r->kind = FileKind::unusable;
-  r->error = strprintf("not an EPROM image: %llu bytes, more than the largest EPROM (%d bytes), and no sound "
-                       "file either",
-                       (unsigned long long)r->size, (int)largest_eprom);
+  r->error = strprintf(
+      "not an EPROM image: %llu bytes, more than the largest EPROM (%d bytes), and no sound "
+      "file either",
+      (unsigned long long)r->size, (int)largest_eprom);
 }
 
 static std::string damaged(const char* magic, const std::string& why) {
@@ -55,7 +57,8 @@ std::string why_not_an_image(const uint8_t* data, size_t size, uint64_t file_siz
   AudioFilePtr audio = starts_like_mpeg(data, size) ? nullptr : open_audio_memory(data, size, &why);
   if (audio && !mistaken_mpeg(audio_format(*audio), size))
     return "a sound file (" + audio_format(*audio).container + "), not an EPROM image";
-  if (const char* magic = sound_magic(data, size)) return damaged(magic, audio ? "it looks like MPEG to it" : why);
+  if (const char* magic = sound_magic(data, size))
+    return damaged(magic, audio ? "it looks like MPEG to it" : why);
   return std::string();
 }
 

@@ -16,8 +16,8 @@ bool render_regions(const uint8_t* data, size_t size, const ListenOptions& optio
                     std::string* error) {
   std::vector<RegionSpan> spans = split_regions(size, options.region);
   if (options.only_region < 0 || (size_t)options.only_region > spans.size()) {
-    *error = strprintf("no region %d: the image holds %zu region%s of %u bytes", options.only_region, spans.size(),
-                       spans.size() == 1 ? "" : "s", options.region);
+    *error = strprintf("no region %d: the image holds %zu region%s of %u bytes", options.only_region,
+                       spans.size(), spans.size() == 1 ? "" : "s", options.region);
     return false;
   }
   float level[256];

@@ -69,7 +69,8 @@ void label(cairo_t* cr, double x, double y, const std::string& s, double align_x
   double w = text_width(cr, s), pad = 0.2 * fe.ascent;
   double left = x - w * align_x, base = y + 0.72 * fe.ascent * align_y;
   cairo_set_source_rgba(cr, 1, 1, 1, 0.85);
-  cairo_rectangle(cr, left - pad, base - 0.8 * fe.ascent - pad, w + 2 * pad, 0.8 * fe.ascent + fe.descent + 2 * pad);
+  cairo_rectangle(cr, left - pad, base - 0.8 * fe.ascent - pad, w + 2 * pad,
+                  0.8 * fe.ascent + fe.descent + 2 * pad);
   cairo_fill(cr);
   set(cr, color);
   text_at(cr, x, y, s, align_x, align_y);
@@ -289,7 +290,8 @@ bool plot_image(const std::string& name, const uint8_t* data, const ImageFacts& 
   for (size_t k = 0; k < facts.regions.size(); k++) {
     const RegionFacts& r = facts.regions[k];
     double x = f.x(r.span.offset * period);
-    double next = k + 1 < facts.regions.size() ? f.x(facts.regions[k + 1].span.offset * period) : f.left + f.width;
+    double next =
+        k + 1 < facts.regions.size() ? f.x(facts.regions[k + 1].span.offset * period) : f.left + f.width;
     if (k > 0) {
       set(cr, ink);
       cairo_set_line_width(cr, 1.5);
@@ -314,9 +316,8 @@ bool plot_image(const std::string& name, const uint8_t* data, const ImageFacts& 
       label(cr, x + 0.7 * f.font, f.top + f.height - 2.4 * f.font, first, 0, 0, mark);
   }
   frame_border(&c);
-  std::vector<std::pair<Rgb, std::string>> keys = {{wave, "DAC output"},
-                                                   {padding_fill, "padding (level 0)"},
-                                                   {good, "first byte: zero code"}};
+  std::vector<std::pair<Rgb, std::string>> keys = {
+      {wave, "DAC output"}, {padding_fill, "padding (level 0)"}, {good, "first byte: zero code"}};
   bool any_bad = std::any_of(facts.regions.begin(), facts.regions.end(),
                              [](const RegionFacts& r) { return !r.first_is_zero; });
   if (any_bad) keys.push_back({bad, "first byte not zero"});
@@ -329,8 +330,8 @@ bool plot_sound(const std::string& name, const SoundFacts& facts, const RegionFi
                 std::vector<uint8_t>* png, std::string* error) {
   if (!size_ok(size, error)) return false;
   std::string title = strprintf("%s: %d Hz, %d channel%s, %.3f s, region of %s marked", name.c_str(),
-                                facts.format.rate, facts.format.channels, facts.format.channels == 1 ? "" : "s",
-                                facts.seconds, fit.machine->name);
+                                facts.format.rate, facts.format.channels,
+                                facts.format.channels == 1 ? "" : "s", facts.seconds, fit.machine->name);
   Canvas c;
   double seconds = std::max(facts.seconds, fit.fit_seconds);
   if (!start(&c, size, title, seconds, error)) return false;
@@ -338,11 +339,13 @@ bool plot_sound(const std::string& name, const SoundFacts& facts, const RegionFi
   double kept = std::min(facts.seconds, fit.fit_seconds);
   band(&c, 0, kept, fits_fill,
        strprintf("fits %s: %.1f ms at %g Hz", fit.machine->name, kept * 1000, fit.rate));
-  if (facts.seconds > fit.fit_seconds) band(&c, fit.fit_seconds, facts.seconds, cut_fill, "beyond the region: cut");
+  if (facts.seconds > fit.fit_seconds)
+    band(&c, fit.fit_seconds, facts.seconds, cut_fill, "beyond the region: cut");
 
   const Envelope& e = facts.envelope;
   double period = (double)e.per_bin / facts.format.rate;
-  waveform(&c, e.low.size(), period, [&](size_t i) { return std::make_pair((double)e.low[i], (double)e.high[i]); });
+  waveform(&c, e.low.size(), period,
+           [&](size_t i) { return std::make_pair((double)e.low[i], (double)e.high[i]); });
 
   // Where the region ends, when the sound runs past it or stops short.
   cairo_t* cr = c.cr;

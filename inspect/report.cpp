@@ -16,15 +16,20 @@ static const double dc_warning = 0.01;
 std::vector<std::string> sound_warnings(const SoundFacts& s) {
   std::vector<std::string> w;
   if (!s.read_error.empty())
-    w.push_back("the file could not be read to its end (" + s.read_error + "): the facts cover what was read");
-  if (s.frames == 0) w.push_back("the file holds no frames");
-  else if (s.peak == 0) w.push_back("the file is silent");
+    w.push_back("the file could not be read to its end (" + s.read_error +
+                "): the facts cover what was read");
+  if (s.frames == 0)
+    w.push_back("the file holds no frames");
+  else if (s.peak == 0)
+    w.push_back("the file is silent");
   if (s.nonfinite > 0)
-    w.push_back(strprintf("%lld samples are not numbers (NaN or infinite) and count as 0", (long long)s.nonfinite));
+    w.push_back(
+        strprintf("%lld samples are not numbers (NaN or infinite) and count as 0", (long long)s.nonfinite));
   if (fabs(s.dc_offset) >= dc_warning)
-    w.push_back(strprintf("a DC offset of %+.3f of full scale: a step where the voice starts and ends; remove it "
-                          "first",
-                          s.dc_offset));
+    w.push_back(
+        strprintf("a DC offset of %+.3f of full scale: a step where the voice starts and ends; remove it "
+                  "first",
+                  s.dc_offset));
   return w;
 }
 
@@ -51,8 +56,8 @@ static std::string image_text(const FileReport& r) {
     t += "  factory voice: none known\n";
   }
   t += strprintf("  likely code: %s; %s\n", likely_code_name(f.guess.code), f.guess.reason.c_str());
-  t += strprintf("  read as: %s for %s at %g Hz, %u-byte regions\n", code_name(f.code), f.machine->name, f.rate,
-                 f.machine->region);
+  t += strprintf("  read as: %s for %s at %g Hz, %u-byte regions\n", code_name(f.code), f.machine->name,
+                 f.rate, f.machine->region);
   for (size_t i = 0; i < f.regions.size(); i++) {
     const RegionFacts& g = f.regions[i];
     size_t n = i + 1;
@@ -88,8 +93,8 @@ static std::string sound_text(const FileReport& r) {
                      ms(s.seconds).c_str(), ms(fit.fit_seconds).c_str(), fit.sound_bytes, fit.rate);
     else
       t += strprintf("  fits %s: the first %s of %s (%.0f%%), %u bytes at %g Hz\n", fit.machine->name,
-                     ms(fit.fit_seconds).c_str(), ms(s.seconds).c_str(), fit.kept_fraction * 100, fit.sound_bytes,
-                     fit.rate);
+                     ms(fit.fit_seconds).c_str(), ms(s.seconds).c_str(), fit.kept_fraction * 100,
+                     fit.sound_bytes, fit.rate);
   }
   for (const std::string& w : sound_warnings(s)) t += "  warning: " + w + "\n";
   return t;
@@ -97,9 +102,12 @@ static std::string sound_text(const FileReport& r) {
 
 std::string report_text(const FileReport& r) {
   switch (r.kind) {
-    case FileKind::image: return r.name + "\n" + image_text(r);
-    case FileKind::sound: return r.name + "\n" + sound_text(r);
-    case FileKind::unusable: break;
+    case FileKind::image:
+      return r.name + "\n" + image_text(r);
+    case FileKind::sound:
+      return r.name + "\n" + sound_text(r);
+    case FileKind::unusable:
+      break;
   }
   return std::string();
 }
@@ -166,9 +174,15 @@ std::string report_json(const FileReport& r) {
   j["kind"] = r.kind == FileKind::image ? "image" : r.kind == FileKind::sound ? "sound" : "unusable";
   j["size"] = r.size;
   switch (r.kind) {
-    case FileKind::image: j.update(image_json(r.image)); break;
-    case FileKind::sound: j.update(sound_json(r.sound)); break;
-    case FileKind::unusable: j["error"] = r.error; break;
+    case FileKind::image:
+      j.update(image_json(r.image));
+      break;
+    case FileKind::sound:
+      j.update(sound_json(r.sound));
+      break;
+    case FileKind::unusable:
+      j["error"] = r.error;
+      break;
   }
   // File names need not be UTF-8; bytes that are not become U+FFFD rather
   // than stop the output.

@@ -20,20 +20,20 @@ struct Envelope {
 
 struct RegionFit {
   const Machine* machine;
-  double rate;             // Hz
-  uint32_t sound_bytes;    // the region less its first byte
-  double fit_seconds;      // sound_bytes at rate
-  double kept_fraction;    // of the file's duration that fits, 0..1 (1 for an empty file)
+  double rate;           // Hz
+  uint32_t sound_bytes;  // the region less its first byte
+  double fit_seconds;    // sound_bytes at rate
+  double kept_fraction;  // of the file's duration that fits, 0..1 (1 for an empty file)
 };
 
 struct SoundFacts {
   AudioFormat format;
-  int64_t frames = 0;     // read through, not only announced
+  int64_t frames = 0;  // read through, not only announced
   double seconds = 0;
-  double peak = 0;        // largest |sample| of any channel, fraction of full scale
-  double dc_offset = 0;   // the channel mean farthest from 0, fraction of full scale
-  int64_t nonfinite = 0;  // NaN or infinite samples, counted as 0
-  std::string read_error; // the file ended early with this reason; the facts cover what was read
+  double peak = 0;              // largest |sample| of any channel, fraction of full scale
+  double dc_offset = 0;         // the channel mean farthest from 0, fraction of full scale
+  int64_t nonfinite = 0;        // NaN or infinite samples, counted as 0
+  std::string read_error;       // the file ended early with this reason; the facts cover what was read
   std::vector<RegionFit> fits;  // every preset, in the table's order
   Envelope envelope;
 };

@@ -22,7 +22,8 @@ class Info : public ::testing::Test {
     return RunProgram(args, dir);
   }
   // A 0.3-second stereo tone at 44.1 kHz, written by sox.
-  void Sox(const std::string& name, const std::vector<std::string>& effects = {"synth", "0.3", "sine", "300"}) {
+  void Sox(const std::string& name,
+           const std::vector<std::string>& effects = {"synth", "0.3", "sine", "300"}) {
     std::vector<std::string> args = {"sox", "-n", "-r", "44100", "-c", "2", "-b", "16", Path(name)};
     args.insert(args.end(), effects.begin(), effects.end());
     RunResult r = RunProgram(args);

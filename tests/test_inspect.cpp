@@ -72,8 +72,9 @@ TEST(Inspect, ChecksumsAndFactoryMatch) {
 Bytes Encode(const std::vector<double>& wave, SampleCode code) {
   Bytes b(4096, 0x80);
   for (size_t i = 0; i < wave.size() && i + 1 < b.size(); i++)
-    b[i + 1] = code == SampleCode::u255 ? dac76_nearest(wave[i] * 8031)
-                                        : (uint8_t)lround(128 + std::max(-128.0, std::min(127.0, wave[i] * 128)));
+    b[i + 1] = code == SampleCode::u255
+                   ? dac76_nearest(wave[i] * 8031)
+                   : (uint8_t)lround(128 + std::max(-128.0, std::min(127.0, wave[i] * 128)));
   return b;
 }
 

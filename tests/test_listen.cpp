@@ -57,7 +57,8 @@ TEST_F(Listen, EveryCodeDecoded) {
       {"linear", {"--code", "linear"}, [](int c) { return (c - 128) / 128.0; }, 1e-7},
       {"linear-inverted", {"--code", "linear-inverted"}, [](int c) { return (128 - c) / 128.0; }, 1e-7},
       // The continuous curve: magnitude 0 is 1/255 of full scale, not 0.
-      {"the curve", {"--curve"},
+      {"the curve",
+       {"--curve"},
        [](int c) { return (c & 0x80 ? 1 : -1) * floor(exp((c & 0x7F) / 23.08) * 32767 / 255) / 32767; },
        1.5 / 32767},
   };
@@ -69,7 +70,8 @@ TEST_F(Listen, EveryCodeDecoded) {
     ASSERT_EQ(r.status, 0) << r.err;
     std::vector<float> s = Samples("out.wav");
     ASSERT_EQ(s.size(), 256u + 2720u);  // 100 ms at 27200 Hz after the region
-    for (int code = 0; code < 256; code++) EXPECT_NEAR(s[code], c.level(code), c.tolerance) << "code " << code;
+    for (int code = 0; code < 256; code++)
+      EXPECT_NEAR(s[code], c.level(code), c.tolerance) << "code " << code;
     for (size_t i = 256; i < s.size(); i++) ASSERT_EQ(s[i], 0.0f) << "gap sample " << i;
   }
 }
@@ -78,7 +80,8 @@ TEST_F(Listen, RegionsFromTheirSecondByte) {
   // Three 2048-byte regions of a Perc card (the last one short), each a
   // ramp of its own linear codes after a first byte that must not sound.
   Bytes image(2048 * 2 + 1000);
-  for (size_t i = 0; i < image.size(); i++) image[i] = i % 2048 == 0 ? 0xFF : (uint8_t)(i / 2048 * 60 + i % 7);
+  for (size_t i = 0; i < image.size(); i++)
+    image[i] = i % 2048 == 0 ? 0xFF : (uint8_t)(i / 2048 * 60 + i % 7);
   ASSERT_TRUE(WriteBytes(Path("perc.bin"), image));
   auto expected = [&](int region) {
     std::vector<float> s;
@@ -92,7 +95,8 @@ TEST_F(Listen, RegionsFromTheirSecondByte) {
   };
   for (int region : {0, 1, 3}) {
     SCOPED_TRACE(region);
-    std::vector<std::string> args = {"--machine", "dmx-perc", "--code", "linear", "--float", "perc.bin", "out.wav"};
+    std::vector<std::string> args = {"--machine", "dmx-perc", "--code", "linear",
+                                     "--float",   "perc.bin", "out.wav"};
     if (region) args.insert(args.begin(), {"--region", std::to_string(region)});
     RunResult r = Run(args);
     ASSERT_EQ(r.status, 0) << r.err;

@@ -30,8 +30,10 @@ std::map<std::string, std::string> UsageByCommand(const std::string& help) {
   for (const std::string& line : SplitLines(help)) {
     if (line.empty()) break;
     std::smatch m;
-    if (std::regex_search(line, m, first)) current = m[2];
-    else if (line.find("quorix") != std::string::npos) current.clear();  // "quorix [COMMAND] --help"
+    if (std::regex_search(line, m, first))
+      current = m[2];
+    else if (line.find("quorix") != std::string::npos)
+      current.clear();  // "quorix [COMMAND] --help"
     if (!current.empty()) usage[current] += line + "\n";
   }
   return usage;
@@ -78,8 +80,8 @@ TEST(Manual, EveryCommandAndOptionAsTheHelpSays) {
 
 TEST(Manual, InstallPutsEverythingInPlace) {
   std::string dir = MakeTempDir();
-  RunResult install = RunProgram({"cmake", "--install", QUORIX_BUILD_DIR, "--prefix", "/usr/local"},
-                                 "", {"DESTDIR=" + dir + "/stage"});
+  RunResult install = RunProgram({"cmake", "--install", QUORIX_BUILD_DIR, "--prefix", "/usr/local"}, "",
+                                 {"DESTDIR=" + dir + "/stage"});
   ASSERT_EQ(install.status, 0) << install.out << install.err;
   std::string root = dir + "/stage/usr/local";
   std::string page, installed_page;
@@ -102,8 +104,8 @@ TEST(Manual, InstallPutsEverythingInPlace) {
   for (const auto& c : cases) {
     std::string words;
     for (const std::string& w : c.words) words += " '" + w + "'";
-    std::string script = "source '" + root + "/share/bash-completion/completions/quorix'; COMP_WORDS=(" + words +
-                         "); COMP_CWORD=" + std::to_string(c.words.size() - 1) +
+    std::string script = "source '" + root + "/share/bash-completion/completions/quorix'; COMP_WORDS=(" +
+                         words + "); COMP_CWORD=" + std::to_string(c.words.size() - 1) +
                          "; _quorix; echo \"${COMPREPLY[*]}\"";
     RunResult r = RunProgram({"bash", "--norc", "-c", script}, "", {"PATH=" + root + "/bin:/usr/bin:/bin"});
     EXPECT_EQ(r.out, c.expected + "\n") << words << r.err;
