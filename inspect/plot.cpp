@@ -341,6 +341,8 @@ bool plot_sound(const std::string& name, const SoundFacts& facts, const RegionFi
        strprintf("fits %s: %.1f ms at %g Hz", fit.machine->name, kept * 1000, fit.rate));
   if (facts.seconds > fit.fit_seconds)
     band(&c, fit.fit_seconds, facts.seconds, cut_fill, "beyond the region: cut");
+  else
+    band(&c, facts.seconds, fit.fit_seconds, padding_fill, "padded with the zero code");
 
   const Envelope& e = facts.envelope;
   double period = (double)e.per_bin / facts.format.rate;
@@ -363,7 +365,10 @@ bool plot_sound(const std::string& name, const SoundFacts& facts, const RegionFi
   label(cr, x + 0.4 * f.font + w > f.left + f.width ? x - 0.4 * f.font - w : x + 0.4 * f.font,
         f.top + 0.5 * f.font, end, 0, 1, ink);
   frame_border(&c);
-  legend(&c, {{wave, "waveform (channels mixed)"}, {fits_fill, "fits the region"}, {cut_fill, "cut"}});
+  legend(&c, {{wave, "waveform (channels mixed)"},
+              {fits_fill, "fits the region"},
+              facts.seconds > fit.fit_seconds ? std::make_pair(cut_fill, std::string("cut"))
+                                              : std::make_pair(padding_fill, std::string("padding"))});
   return finish(&c, png, error);
 }
 
