@@ -6,7 +6,8 @@
 // next four bytes, bit 7 listen's --curve. The rest is the file.
 //
 // Invariants: a file is exactly one of image, sound or unusable, by the
-// rule of inspect.h; an image's regions cover it, each split into sound,
+// rule of inspect.h (an empty, too large or damaged sound file is
+// unusable, as listen refuses it); an image's regions cover it, each split into sound,
 // padding and erased tail; levels and peaks stay within full scale; the
 // JSON parses back with the kind and regions it reported; listen renders
 // each region less its first byte plus the gap, within full scale.
@@ -55,8 +56,9 @@ extern "C" int QuorixFuzzInfo(const uint8_t* data, size_t size) {
   FileReport r = inspect_memory("fuzz.bin", data, size, options);
   AudioFormat format;
   bool sound = size > 0 && is_sound_file(data, size, &format);
-  if (size == 0 || (!sound && size > largest_eprom))
-    CHECK(r.kind == FileKind::unusable && !r.error.empty(), "an empty or large non-sound file was used");
+  bool refused = !sound && !why_not_an_image(data, size, size).empty();
+  if (refused)
+    CHECK(r.kind == FileKind::unusable && !r.error.empty(), "an empty, large or damaged file was used");
   else
     CHECK(r.kind == (sound ? FileKind::sound : FileKind::image), "kind against the rule");
 
