@@ -220,7 +220,13 @@ ImageFacts analyse_image(const uint8_t* data, size_t size, const ImageOptions& o
   uint32_t region = options.machine->region;
   std::vector<RegionSpan> spans = split_regions(size, region);
   for (const RegionSpan& s : spans) f.regions.push_back(region_facts(data, s, f.code, f.rate));
-  if (size < region)
+  const uint32_t chip = options.machine->chip;
+  if (chip && size < region && size % chip == 0)
+    f.warnings.push_back(
+        strprintf("%s plays one %u-byte region from %u chips of %u bytes; this image holds %zu "
+                  "of them, and the facts cover only those",
+                  options.machine->name, region, region / chip, chip, size / chip));
+  else if (size < region)
     f.warnings.push_back(
         strprintf("the image is shorter than one %u-byte region of %s: the card plays on past its "
                   "end into whatever the socket then reads",
