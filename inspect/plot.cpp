@@ -188,6 +188,7 @@ void legend(Canvas* c, const std::vector<std::pair<Rgb, std::string>>& entries) 
 // than pixels.
 template <typename LevelAt>
 void waveform(Canvas* c, size_t n, double period, LevelAt level_at) {
+  if (n == 0) return;  // a sound file without frames: axes only
   cairo_t* cr = c->cr;
   const Frame& f = c->frame;
   set(cr, wave);
