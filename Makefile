@@ -4,9 +4,11 @@
 #   make bench  times the conversions against sox and cat (not part of the tests)
 #   make fuzz   builds the fuzz targets with clang and runs each of them for
 #               FUZZ_SECONDS seconds (default 120); fails on any finding
+#   make install PREFIX=/usr/local   installs quorix, its manual page and its
+#               bash completion under PREFIX (DESTDIR is honoured too)
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all setup build build-windows test test-native test-sanitize test-e2e run demo bench fuzz clean
+.PHONY: all setup build build-windows test test-native test-sanitize test-e2e run demo bench fuzz install clean
 
 all: build
 
@@ -52,6 +54,10 @@ demo: build
 bench: build
 	@scripts/setup.sh bench
 	python3 scripts/bench.py
+
+PREFIX ?= /usr/local
+install: build
+	cmake --install build/native --prefix "$(PREFIX)"
 
 clean:
 	rm -rf build

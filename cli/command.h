@@ -13,6 +13,8 @@ struct Command {
 
 extern const Command machines_command;
 extern const Command prepare_command;
+extern const Command listen_command;
+extern const Command info_command;
 
 // Exit statuses shared by every command.
 enum { EXIT_FINISHED = 0, EXIT_FAILED = 1, EXIT_BAD_INPUT = 2, EXIT_USAGE = 64 };

@@ -19,7 +19,8 @@ static const char usage_text[] =
 static const char usage_end[] = "       quorix [COMMAND] --help | --version\n";
 
 // The commands that work on their own, beyond the two conversions.
-static const Command* const commands[] = {&machines_command, &prepare_command};
+static const Command* const commands[] = {&machines_command, &prepare_command, &listen_command,
+                                           &info_command};
 
 static void print_usage(FILE* to) {
   fputs(usage_text, to);

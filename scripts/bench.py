@@ -97,6 +97,41 @@ def run_once(argv, out):
         return elapsed, int(f.read().split()[-1]), usage.ru_utime + usage.ru_stime
 
 
+LIBRARY = os.path.join(BENCH, "library")
+LIBRARY_IMAGES = 1000
+INFO_LIMIT_S = 1.0
+
+
+def bench_info(q, reps):
+    """quorix info over a whole sound library: 1,000 4 KB images in one
+    process, text and JSON, against a limit of 1 second each (whole
+    process, start-up included). Returns whether both stayed under it."""
+    os.makedirs(LIBRARY, exist_ok=True)
+    rnd = random.Random(9)
+    names = []
+    for i in range(LIBRARY_IMAGES):
+        name = os.path.join(LIBRARY, "voice%04d.bin" % i)
+        names.append(name)
+        if not os.path.exists(name) or os.path.getsize(name) != 4096:
+            # A zero code, a voice of random length, zero-code padding.
+            used = rnd.randrange(200, 4096)
+            with open(name, "wb") as f:
+                f.write(b"\x80" + rnd.randbytes(used - 1) + b"\x80" * (4096 - used))
+    print("\nquorix info over %d 4 KB images, one process (%d runs each):" % (LIBRARY_IMAGES, reps))
+    ok = True
+    for label, argv in (("quorix info", [q, "info"] + names),
+                        ("quorix info --json", [q, "info", "--json"] + names)):
+        run_once(argv, None)  # fills the page cache
+        times = [run_once(argv, None)[0] for _ in range(reps)]
+        med = statistics.median(times)
+        hit = med < INFO_LIMIT_S
+        ok = ok and hit
+        print("  %-4s %-20s median %7.1f ms (min-max %.1f-%.1f ms), limit %.0f ms" %
+              ("ok" if hit else "MISS", label, med * 1e3, min(times) * 1e3, max(times) * 1e3,
+               INFO_LIMIT_S * 1e3))
+    return ok
+
+
 def main():
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--reps", type=int, default=5, help="timed runs of each command (default 5)")
@@ -237,6 +272,7 @@ def main():
     target("peak RSS of both preparations <= %d KB (largest %d KB)" % (PREPARE_RSS_LIMIT_KB, worst),
            worst <= PREPARE_RSS_LIMIT_KB)
     print("all targets met" if all(checks) else "%d target(s) missed" % checks.count(False))
+    bench_info(q, args.reps)
 
 
 if __name__ == "__main__":

@@ -7,7 +7,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-120}
-targets=${FUZZ_TARGETS:-"wav2dmx dmx2wav settings report prepare"}
+targets=${FUZZ_TARGETS:-"wav2dmx dmx2wav settings report prepare info"}
 bin=build/fuzz/bin
 
 for t in $targets; do
@@ -21,6 +21,8 @@ for t in $targets; do
     settings) from=tests/corpus/ini; ext=ini ;;
     # Its seeds carry their own option bytes: the folder is a corpus as it is.
     prepare) from=""; seeds=tests/corpus/prepare ;;
+    # Its seeds carry their own option byte already.
+    info) from=""; seeds=tests/corpus/info ;;
     *) from="" ;;
   esac
   # The targets take their settings from the first byte: the regression

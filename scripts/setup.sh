@@ -2,7 +2,8 @@
 # Installs the Debian packages a part of the build needs, when they are
 # missing. As root it runs apt-get itself; otherwise it prints the exact
 # command to run and stops.
-#   scripts/setup.sh core      compiler, CMake, GoogleTest, sox, ffmpeg, libsndfile, libsoxr
+#   scripts/setup.sh core      compiler, CMake, GoogleTest, sox, ffmpeg, libsndfile, libsoxr,
+#                              zlib, nettle, cairo, nlohmann-json
 #   scripts/setup.sh windows   MinGW-w64, Wine, Xvfb and ImageMagick
 #   scripts/setup.sh fuzz      clang and its fuzzing runtime
 #   scripts/setup.sh bench     sox, python3 and GNU time for make bench
@@ -11,7 +12,7 @@ set -eu
 packages=""
 for group in "$@"; do
   case "$group" in
-    core) packages="$packages g++ cmake make pkg-config libgtest-dev sox ffmpeg python3 libsndfile1-dev libsoxr-dev" ;;
+    core) packages="$packages g++ cmake make pkg-config libgtest-dev sox ffmpeg python3 libsndfile1-dev libsoxr-dev zlib1g-dev nettle-dev libcairo2-dev nlohmann-json3-dev" ;;
     windows) packages="$packages mingw-w64 wine wine64 fonts-wine xvfb imagemagick x11-utils" ;;
     fuzz) packages="$packages clang libclang-rt-dev" ;;
     bench) packages="$packages sox python3 time" ;;

@@ -213,6 +213,25 @@ MonoRead read_mono(AudioFile& file, int channel, float* out, long n) {
   return r;
 }
 
+MonoRead read_frames(AudioFile& file, float* out, long n) {
+  MonoRead r;
+  const int channels = file.format.channels;
+  sf_count_t got = sf_readf_float(file.sf, out, n);
+  if (got > 0) {
+    r.frames = (long)got;
+    for (sf_count_t i = 0; i < got * channels; i++)
+      if (!isfinite(out[i])) {
+        r.nonfinite++;
+        out[i] = 0;
+      }
+  }
+  if (sf_error(file.sf) != SF_ERR_NO_ERROR) {
+    r.failed = true;
+    r.error = sf_strerror(file.sf);
+  }
+  return r;
+}
+
 // Writing to memory: libsndfile goes back to fill in the header's sizes.
 struct ByteSink {
   std::vector<uint8_t>* bytes;

@@ -47,6 +47,10 @@ struct MonoRead {
 // channels when `channel` is 0, else channel `channel` (1-based, at most
 // the file's channel count). Full scale is +-1.0; nothing is clipped.
 MonoRead read_mono(AudioFile& file, int channel, float* out, long n);
+// Reads up to `n` frames of every channel, interleaved, into `out` (room
+// for n * channels floats): what a file's own levels are measured on.
+// NaN or infinite samples count as 0, as above.
+MonoRead read_frames(AudioFile& file, float* out, long n);
 
 enum class WavSamples { pcm16, float32 };
 

@@ -1,0 +1,82 @@
+// What an EPROM image holds and what a card will make of it: the chip it
+// fills, its checksums and factory name, the sample code its bytes look
+// like, and per region of the machine the facts that decide whether it
+// plays cleanly (first byte, sound, padding, an erased tail, level, time).
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "inspect/checksum.h"
+#include "inspect/factory.h"
+#include "voice/machine.h"
+
+// Images are read whole up to the largest EPROM; a larger file is no image.
+enum { largest_eprom = 65536 };
+
+// The code the bytes look like, whatever the machine reads them as.
+enum class LikelyCode { u255, linear, erased, silent, not_audio };
+const char* likely_code_name(LikelyCode code);  // "u255", "linear", "erased", "silent", "not-audio"
+
+struct CodeGuess {
+  LikelyCode code = LikelyCode::not_audio;
+  std::string reason;  // one line, for people
+};
+
+// Judges the code from the bytes alone. A waveform moves in small steps
+// when its bytes are decoded with the right code; decoded with the wrong
+// one, every zero crossing becomes a jump across the whole range. So both
+// readings are tried and the smoother one wins; when neither is smooth
+// the bytes are no sampled sound. Runs of erased bytes (0xFF) are left
+// out; an image of nothing else is erased.
+CodeGuess guess_code(const uint8_t* data, size_t size);
+
+// Consecutive regions of `region` bytes from address 0; the last one is
+// shorter when the image is not a multiple of the region.
+struct RegionSpan {
+  uint32_t offset, length;
+};
+std::vector<RegionSpan> split_regions(size_t size, uint32_t region);
+
+struct RegionFacts {
+  RegionSpan span;
+  uint8_t first_byte = 0;
+  bool first_is_zero = false;  // the DAC outputs 0 for it: no click, no offset while idle
+  uint32_t used = 0;           // from the region's start to the last byte the DAC hears as sound
+  uint32_t padding = 0;        // bytes of level 0 after the sound
+  uint32_t erased_tail = 0;    // 0xFF bytes at the region's end
+  double peak = 0;             // largest |output| of bytes 1 .. used-1, fraction of full scale
+  double play_seconds = 0;     // one trigger: bytes 1 .. end at the rate
+  double sound_seconds = 0;    // bytes 1 .. used-1 at the rate
+};
+
+struct ImageOptions {
+  const Machine* machine = default_machine;
+  double rate = 0;                     // Hz; 0 takes the machine's
+  SampleCode code = SampleCode::u255;  // how the bytes are decoded (with code_given)
+  bool code_given = false;             // else the machine's code
+  const FactoryTable* factory = &factory_voices;
+};
+
+struct ImageFacts {
+  uint64_t size = 0;
+  const Eprom* eprom = nullptr;  // the EPROM of exactly this size, or null
+  Checksums sums;
+  const FactoryImage* factory = nullptr;
+  CodeGuess guess;
+  const Machine* machine = nullptr;
+  SampleCode code = SampleCode::u255;
+  double rate = 0;
+  std::vector<RegionFacts> regions;
+  std::vector<std::string> warnings;  // one line each, for people
+};
+
+// Everything above for `size` bytes (at most largest_eprom); `size` must
+// not be 0.
+ImageFacts analyse_image(const uint8_t* data, size_t size, const ImageOptions& options);
+
+// 20 log10(peak); -infinity for 0.
+double to_dbfs(double peak);

@@ -1,0 +1,179 @@
+// What info finds in an image, checked on images built here: checksums
+// against python3's own zlib and hashlib, factory matching with a table
+// entry of the test's own, the code judged from the bytes, and the facts
+// of each region.
+#include <math.h>
+
+#include "inspect/image.h"
+#include "test_util.h"
+#include "voice/dac.h"
+
+namespace {
+
+// CRC-32 and SHA-1 of a file, as python3's standard library computes them.
+void PythonSums(const std::string& path, std::string* crc, std::string* sha1) {
+  RunResult r = RunProgram({"python3", "-c",
+                            "import sys, zlib, hashlib\n"
+                            "d = open(sys.argv[1], 'rb').read()\n"
+                            "print('%08x' % (zlib.crc32(d) & 0xffffffff), hashlib.sha1(d).hexdigest())",
+                            path});
+  ASSERT_EQ(r.status, 0) << r.err;
+  Lines words;
+  std::string word;
+  for (char c : r.out) {
+    if (c == ' ' || c == '\n') {
+      if (!word.empty()) words.push_back(word);
+      word.clear();
+    } else {
+      word += c;
+    }
+  }
+  ASSERT_EQ(words.size(), 2u) << r.out;
+  *crc = words[0];
+  *sha1 = words[1];
+}
+
+TEST(Inspect, ChecksumsAndFactoryMatch) {
+  std::string dir = MakeTempDir();
+  Bytes image = Noise(4096, 11);
+  ASSERT_TRUE(WriteBytes(dir + "/image.bin", image));
+  std::string crc, sha1;
+  PythonSums(dir + "/image.bin", &crc, &sha1);
+  RemoveTree(dir);
+
+  ImageFacts facts = analyse_image(image.data(), image.size(), ImageOptions());
+  EXPECT_EQ(crc32_hex(facts.sums.crc32), crc);
+  EXPECT_EQ(facts.sums.sha1, sha1);
+  EXPECT_EQ(facts.factory, nullptr);  // no stock voice is this noise
+
+  // A table that knows this image, by the sums python3 computed; and
+  // entries that agree in all but one respect, which must not match.
+  uint32_t crc_value = (uint32_t)std::stoul(crc, nullptr, 16);
+  std::string other_sha1 = sha1;
+  other_sha1[0] = other_sha1[0] == '0' ? '1' : '0';
+  const FactoryImage entries[] = {
+      {"Wrong size", "a.u7", "Test", 2048, crc_value, sha1.c_str(), nullptr},
+      {"Same CRC-32 only", "b.u7", "Test", 4096, crc_value, other_sha1.c_str(), nullptr},
+      {"Our voice", "ours.u7", "Test", 4096, crc_value, sha1.c_str(), nullptr},
+  };
+  const FactoryTable table = {entries, 3};
+  ImageOptions options;
+  options.factory = &table;
+  facts = analyse_image(image.data(), image.size(), options);
+  ASSERT_NE(facts.factory, nullptr);
+  EXPECT_STREQ(facts.factory->voice, "Our voice");
+  image[100] ^= 1;
+  EXPECT_EQ(analyse_image(image.data(), image.size(), options).factory, nullptr);
+}
+
+// A sound `seconds` long at the DMX's rate, as u255 codes the DAC plays
+// back nearest (the first byte the zero code, then padding) or as linear
+// offset codes.
+Bytes Encode(const std::vector<double>& wave, SampleCode code) {
+  Bytes b(4096, 0x80);
+  for (size_t i = 0; i < wave.size() && i + 1 < b.size(); i++)
+    b[i + 1] = code == SampleCode::u255
+                   ? dac76_nearest(wave[i] * 8031)
+                   : (uint8_t)lround(128 + std::max(-128.0, std::min(127.0, wave[i] * 128)));
+  return b;
+}
+
+std::vector<double> Kick(void) {
+  std::vector<double> w;
+  for (int i = 0; i < 3000; i++)
+    w.push_back(0.9 * sin(2 * M_PI * (60 + 100 * exp(-i / 800.0)) * i / 27200) * exp(-i / 1500.0));
+  return w;
+}
+
+// Hiss made of differenced noise: mostly high frequencies, as rough
+// sample to sample as noise itself, which a smoothness test alone misjudges.
+std::vector<double> HiHat(void) {
+  std::vector<double> w;
+  uint32_t x = 12345;
+  double prev = 0;
+  for (int i = 0; i < 2500; i++) {
+    x = x * 1664525u + 1013904223u;
+    double n = (x >> 8) / 8388608.0 - 1;
+    w.push_back(0.5 * (n - prev) * exp(-i / 500.0));
+    prev = n;
+  }
+  return w;
+}
+
+TEST(Inspect, CodeFromTheBytes) {
+  Bytes erased_tail = Encode(Kick(), SampleCode::u255);
+  std::fill(erased_tail.begin() + 300, erased_tail.end(), 0xFF);
+  const struct {
+    const char* what;
+    Bytes image;
+    LikelyCode code;
+  } cases[] = {
+      {"u255 kick", Encode(Kick(), SampleCode::u255), LikelyCode::u255},
+      {"u255 hi-hat", Encode(HiHat(), SampleCode::u255), LikelyCode::u255},
+      {"linear kick", Encode(Kick(), SampleCode::linear), LikelyCode::linear},
+      {"linear hi-hat", Encode(HiHat(), SampleCode::linear), LikelyCode::linear},
+      {"erased", Bytes(4096, 0xFF), LikelyCode::erased},
+      {"mostly erased", erased_tail, LikelyCode::erased},
+      {"random", Noise(4096, 3), LikelyCode::not_audio},
+      {"random 2716", Noise(2048, 4), LikelyCode::not_audio},
+      {"zero codes", Bytes(4096, 0x80), LikelyCode::silent},
+  };
+  for (const auto& c : cases) {
+    CodeGuess g = guess_code(c.image.data(), c.image.size());
+    EXPECT_EQ(likely_code_name(g.code), std::string(likely_code_name(c.code))) << c.what << ": " << g.reason;
+    EXPECT_FALSE(g.reason.empty()) << c.what;
+  }
+}
+
+TEST(Inspect, RegionFacts) {
+  // Two 2048-byte regions of a Perc card: the first clean (zero code, 999
+  // bytes of sound peaking at code 0xF0, padding); the second starting
+  // with 0x3C and ending in 48 erased bytes.
+  Bytes image(4096, 0x80);
+  for (int i = 1; i < 1000; i++) image[i] = i % 2 ? 0x90 : 0x10;
+  image[500] = 0xF0;
+  image[2048] = 0x3C;
+  for (int i = 2049; i < 4096 - 48; i++) image[i] = 0x85;
+  std::fill(image.end() - 48, image.end(), 0xFF);
+
+  ImageOptions options;
+  options.machine = find_machine("dmx-perc");
+  options.rate = 25000;
+  ImageFacts f = analyse_image(image.data(), image.size(), options);
+  ASSERT_EQ(f.regions.size(), 2u);
+  ASSERT_NE(f.eprom, nullptr);
+  EXPECT_STREQ(f.eprom->name, "2732");
+  EXPECT_EQ(f.rate, 25000);
+
+  const RegionFacts& a = f.regions[0];
+  EXPECT_EQ(a.span.offset, 0u);
+  EXPECT_TRUE(a.first_is_zero);
+  EXPECT_EQ(a.used, 1000u);
+  EXPECT_EQ(a.padding, 1048u);
+  EXPECT_EQ(a.erased_tail, 0u);
+  // 0xF0: chord 7, step 0, ((2 * 0 + 33) << 7) - 33 = 4191 of 8031.
+  EXPECT_NEAR(to_dbfs(a.peak), 20 * log10(4191.0 / 8031), 1e-9);
+  EXPECT_NEAR(a.play_seconds, 2047 / 25000.0, 1e-12);
+  EXPECT_NEAR(a.sound_seconds, 999 / 25000.0, 1e-12);
+
+  const RegionFacts& b = f.regions[1];
+  EXPECT_EQ(b.span.offset, 2048u);
+  EXPECT_EQ(b.first_byte, 0x3C);
+  EXPECT_FALSE(b.first_is_zero);
+  EXPECT_EQ(b.erased_tail, 48u);
+  EXPECT_EQ(b.used, 2048u - 48);
+  EXPECT_EQ(b.padding, 0u);
+  int warnings_on_b = 0;
+  for (const std::string& w : f.warnings) warnings_on_b += w.rfind("region 2: ", 0) == 0;
+  EXPECT_EQ(warnings_on_b, 2);  // the first byte, the erased tail
+
+  // The linear reading of the same bytes: 0x80 alone is silence, so 0x10
+  // and 0x90 are sound there too, and 0x3C is far from zero.
+  options.code = SampleCode::linear;
+  options.code_given = true;
+  f = analyse_image(image.data(), image.size(), options);
+  EXPECT_EQ(f.regions[0].used, 1000u);
+  EXPECT_NEAR(f.regions[0].peak, 112 / 128.0, 1e-12);  // 0x10 is 128 - 112
+}
+
+}  // namespace
