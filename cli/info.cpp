@@ -9,7 +9,7 @@
 #include "cli/command.h"
 #include "cli/inspect_options.h"
 #include "inspect/inspect.h"
-#include "inspect/plot.h"
+#include "cli/module.h"
 #include "inspect/report.h"
 #include "voice/output.h"
 
@@ -79,10 +79,14 @@ static int run_info(int argc, char** argv) {
     if (!plot) continue;
     std::vector<uint8_t> png;
     std::string error;
+    char why[512];
+    const Plotter* draw = plotter(why, sizeof why);
+    if (!draw) error = why;
     bool drawn =
-        r.kind == FileKind::image
-            ? plot_image(r.name, r.bytes.data(), r.image, plot_size, &png, &error)
-            : plot_sound(r.name, r.sound, *fit_of(r.sound, options.sound.machine), plot_size, &png, &error);
+        draw && (r.kind == FileKind::image
+                     ? draw->image(r.name, r.bytes.data(), r.image, plot_size, &png, &error)
+                     : draw->sound(r.name, r.sound, *fit_of(r.sound, options.sound.machine), plot_size, &png,
+                                   &error));
     if (!drawn || !write_output(plot, png.data(), png.size(), &error)) {
       fflush(stdout);
       fprintf(stderr, "quorix info: %s: %s\n", plot, error.c_str());

@@ -13,7 +13,7 @@
 #include "cli/inspect_options.h"
 #include "inspect/image.h"
 #include "inspect/inspect.h"
-#include "inspect/plot.h"
+#include "cli/module.h"
 #include "inspect/source.h"
 #include "voice/audio.h"
 #include "voice/output.h"
@@ -151,7 +151,10 @@ static int run_listen(int argc, char** argv) {
     image.code_given = true;
     ImageFacts facts = analyse_image(source.head.data(), source.head.size(), image);
     std::vector<uint8_t> png;
-    if (!plot_image(image_name, source.head.data(), facts, plot_size, &png, &error) ||
+    char why[512];
+    const Plotter* draw = plotter(why, sizeof why);
+    if (!draw) error = why;
+    if (!draw || !draw->image(image_name, source.head.data(), facts, plot_size, &png, &error) ||
         !write_output(plot, png.data(), png.size(), &error)) {
       fflush(report);
       return failed(plot, error);

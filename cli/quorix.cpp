@@ -8,6 +8,7 @@
 #include <string.h>
 
 #include "cli/command.h"
+#include "cli/module.h"
 #include "convert/convert.h"
 #include "report/report.h"
 #include "settings/settings.h"
@@ -18,14 +19,24 @@ static const char usage_text[] =
     "       quorix dmx2wav [--rate HZ] [--8bit|--16bit] INPUT OUTPUT\n";
 static const char usage_end[] = "       quorix [COMMAND] --help | --version\n";
 
-// The commands that work on their own, beyond the two conversions.
-static const Command* const commands[] = {&machines_command, &prepare_command, &listen_command,
-                                           &info_command};
+// machines needs no module; prepare, listen and info come from the tools
+// module, loaded only when one of them runs.
+static const Command* const local_commands[] = {&machines_command, nullptr};
+
+static const Command* find_command(const Command* const* table, const char* name) {
+  for (; table && *table; table++)
+    if (strcmp((*table)->name, name) == 0) return *table;
+  return NULL;
+}
 
 static void print_usage(FILE* to) {
   fputs(usage_text, to);
-  for (const Command* c : commands) fprintf(to, "       %s", c->usage);
+  char error[512] = "";
+  const Command* const* tools = tool_commands(error, sizeof error);
+  for (const Command* const* table = local_commands; *table; table++) fprintf(to, "       %s", (*table)->usage);
+  for (const Command* const* table = tools; table && *table; table++) fprintf(to, "       %s", (*table)->usage);
   fputs(usage_end, to);
+  if (!tools) fprintf(to, "(prepare, listen and info cannot be loaded: %s)\n", error);
 }
 
 static const char help_text[] =
@@ -54,14 +65,6 @@ static int usage_error(const char* reason, const char* detail) {
   else
     fprintf(stderr, "quorix: %s\n", reason);
   print_usage(stderr);
-  return EXIT_USAGE;
-}
-
-int command_usage_error(const Command& command, const char* reason, const char* detail) {
-  if (detail)
-    fprintf(stderr, "quorix %s: %s: %s\n", command.name, reason, detail);
-  else
-    fprintf(stderr, "quorix %s: %s\n", command.name, reason);
   return EXIT_USAGE;
 }
 
@@ -99,17 +102,25 @@ int main(int argc, char** argv) {
     printf("quorix command-line converter, Version 1.02\n");
     return EXIT_FINISHED;
   }
-  for (const Command* c : commands) {
-    if (strcmp(command, c->name) != 0) continue;
+  int to_image = strcmp(command, "wav2dmx") == 0;
+  if (!to_image && strcmp(command, "dmx2wav") != 0) {
+    const Command* c = find_command(local_commands, command);
+    char error[512];
+    if (!c) {
+      const Command* const* tools = tool_commands(error, sizeof error);
+      c = find_command(tools, command);
+      if (!c && !tools) {
+        fprintf(stderr, "quorix: %s: the converter's tools module cannot be loaded: %s\n", command, error);
+        return EXIT_FAILED;
+      }
+    }
+    if (!c) return usage_error("unknown command", command);
     if (argc > 2 && is_help(argv[2])) {
       printf("usage: %s\n%s", c->usage, c->help);
       return EXIT_FINISHED;
     }
     return c->run(argc - 1, argv + 1);
   }
-  int to_image = strcmp(command, "wav2dmx") == 0;
-  if (!to_image && strcmp(command, "dmx2wav") != 0)
-    return usage_error("unknown command", command);
 
   BuildConfigPath(configfile);
   LoadConfig(configfile);
