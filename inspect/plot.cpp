@@ -375,7 +375,8 @@ bool plot_sound(const std::string& name, const SoundFacts& facts, const RegionFi
 
 // Text is drawn with fonts fontconfig finds; it keeps what it found for
 // the life of the process and never frees it, which LeakSanitizer would
-// report when a sanitizer build that drew a picture exits. Leaks of our
-// own are still reported.
+// report when a sanitizer build that drew a picture exits (a test or a fuzz
+// target linking this file; the converter says the same in its own
+// program). Leaks of our own are still reported.
 extern "C" const char* __lsan_default_suppressions(void);
 extern "C" const char* __lsan_default_suppressions(void) { return "leak:libfontconfig.so\n"; }
