@@ -158,8 +158,8 @@ fetch() {
   if ! versions_of "$pkg" | grep -xF "$ver" >/dev/null; then
     $lists_fresh || apt_update
     if ! versions_of "$pkg" | grep -xF "$ver" >/dev/null; then
-      die "Debian's mirror no longer has source package $pkg version $ver.
-  It has: $(versions_of "$pkg" | tr '\n' ' ')
+      die "Debian's mirror does not offer source package $pkg version $ver (any more: a point
+  release or a security update replaces a version). It offers: $(versions_of "$pkg" | tr '\n' ' ')
   Put one of these on the line of $pkg in scripts/winlibs.pins and build again."
     fi
   fi
@@ -369,7 +369,10 @@ stamps=$top/stamps
 mkdir -p "$stamps" "$top/log" "$prefix/include" "$prefix/lib/pkgconfig"
 cat_toolchain >"$top/toolchain.cmake"
 
-compiler=$("$host-gcc" --version | head -1)
+# The compiler, its C runtime and binutils, to the Debian package version.
+compiler="$("$host-gcc" --version | head -1)
+$(dpkg-query -W -f='${Package} ${Version}\n' gcc-mingw-w64-x86-64-win32 gcc-mingw-w64-x86-64-posix \
+  mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 2>/dev/null || true)"
 shared_recipe=$(declare -f cat_toolchain cmake_build configure_build unpack write_pc)
 
 key_of() {
