@@ -6,9 +6,12 @@
 #               FUZZ_SECONDS seconds (default 120); fails on any finding
 #   make install PREFIX=/usr/local   installs quorix, its manual page and its
 #               bash completion under PREFIX (DESTDIR is honoured too)
+#   make winlibs
+#               builds the static Windows libraries of the converter from
+#               Debian's source packages (scripts/winlibs.pins), once
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all setup build build-windows test test-native test-sanitize test-e2e run demo bench fuzz install clean
+.PHONY: all setup build build-windows winlibs test test-native test-sanitize test-e2e run demo bench fuzz install clean
 
 all: build
 
@@ -27,6 +30,12 @@ build-windows: setup
 	cmake --build --preset win32 -j $(JOBS)
 	cmake --preset win64 >/dev/null
 	cmake --build --preset win64 -j $(JOBS)
+
+# Static libraries for 64-bit Windows, built once into build/winlibs and
+# rebuilt when a version in scripts/winlibs.pins changes.
+winlibs:
+	@scripts/setup.sh winlibs
+	JOBS=$(JOBS) scripts/winlibs.sh
 
 test-native: build
 	ctest --preset default -j $(JOBS)

@@ -5,6 +5,8 @@
 #   scripts/setup.sh core      compiler, CMake, GoogleTest, sox, ffmpeg, libsndfile, libsoxr,
 #                              zlib, nettle, cairo, nlohmann-json
 #   scripts/setup.sh windows   MinGW-w64, Wine, Xvfb and ImageMagick
+#   scripts/setup.sh winlibs   what scripts/winlibs.sh needs to fetch Debian's
+#                              source packages and cross-build them
 #   scripts/setup.sh fuzz      clang and its fuzzing runtime
 #   scripts/setup.sh bench     sox, python3 and GNU time for make bench
 set -eu
@@ -14,6 +16,7 @@ for group in "$@"; do
   case "$group" in
     core) packages="$packages g++ cmake make pkg-config libgtest-dev sox ffmpeg python3 libsndfile1-dev libsoxr-dev zlib1g-dev nettle-dev libcairo2-dev nlohmann-json3-dev" ;;
     windows) packages="$packages mingw-w64 wine wine64 fonts-wine xvfb imagemagick x11-utils" ;;
+    winlibs) packages="$packages apt dpkg-dev debian-archive-keyring xz-utils bzip2 mingw-w64 gcc cmake make pkgconf m4 nlohmann-json3-dev" ;;
     fuzz) packages="$packages clang libclang-rt-dev" ;;
     bench) packages="$packages sox python3 time" ;;
     *) echo "setup.sh: unknown group '$group'" >&2; exit 2 ;;
