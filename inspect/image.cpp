@@ -2,7 +2,7 @@
 
 #include <math.h>
 
-#include "inspect/strprintf.h"
+#include "voice/strprintf.h"
 #include "voice/dac.h"
 
 const char* likely_code_name(LikelyCode code) {

@@ -3,7 +3,7 @@
 #include <string.h>
 
 #include "inspect/source.h"
-#include "inspect/strprintf.h"
+#include "voice/strprintf.h"
 
 // An image of an EPROM's size that starts like an MPEG frame is an image;
 // it is not even shown to libsndfile, whose MPEG decoder would complain

@@ -4,7 +4,7 @@
 
 #include "convert/codec.h"
 #include "inspect/image.h"
-#include "inspect/strprintf.h"
+#include "voice/strprintf.h"
 #include "voice/dac.h"
 
 double listen_level(uint8_t code, const ListenOptions& options) {

@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "inspect/strprintf.h"
+#include "voice/strprintf.h"
 #include "voice/dac.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "inspect/strprintf.h"
+#include "voice/strprintf.h"
 
 // Keys in the order written, so the objects read the same every time.
 using json = nlohmann::ordered_json;

@@ -1,12 +1,12 @@
 #include "voice/prepare.h"
 
 #include <math.h>
-#include <stdarg.h>
 #include <stdio.h>
 
 #include <algorithm>
 
 #include "voice/resample.h"
+#include "voice/strprintf.h"
 
 // Card clocks: the slowest and fastest trimmer settings of any card we know
 // lie well inside, and a typo (27.2 for 27200) lands outside.
@@ -22,34 +22,20 @@ const double trim_threshold = 0.001;
 
 static const double pi = 3.14159265358979323846;
 
-static std::string format(const char* fmt, ...)
-#if defined(__GNUC__)
-    __attribute__((format(printf, 1, 2)))
-#endif
-    ;
-static std::string format(const char* fmt, ...) {
-  char buf[512];
-  va_list ap;
-  va_start(ap, fmt);
-  vsnprintf(buf, sizeof buf, fmt, ap);
-  va_end(ap);
-  return buf;
-}
-
 // A rate as the owner would write it: 27200, or 27350.5 when it has a fraction.
 static std::string hz(double rate) {
-  return rate == floor(rate) ? format("%.0f Hz", rate) : format("%.2f Hz", rate);
+  return rate == floor(rate) ? strprintf("%.0f Hz", rate) : strprintf("%.2f Hz", rate);
 }
 
-static std::string ms(double samples, double rate) { return format("%.1f ms", samples * 1000 / rate); }
+static std::string ms(double samples, double rate) { return strprintf("%.1f ms", samples * 1000 / rate); }
 
 static std::string samples_and_ms(int64_t n, double rate) {
-  return format("%lld sample%s (%s)", (long long)n, n == 1 ? "" : "s", ms((double)n, rate).c_str());
+  return strprintf("%lld sample%s (%s)", (long long)n, n == 1 ? "" : "s", ms((double)n, rate).c_str());
 }
 
 static std::string eprom_name(uint32_t bytes) {
   const Eprom* e = eprom_of_size(bytes);
-  return e ? format(" (%s)", e->name) : std::string();
+  return e ? strprintf(" (%s)", e->name) : std::string();
 }
 
 std::string resolve_options(const PrepareOptions& o, VoiceSettings* s) {
@@ -65,27 +51,27 @@ std::string resolve_options(const PrepareOptions& o, VoiceSettings* s) {
   s->first_byte = s->code == m.code ? m.first_byte : zero_code(s->code);
   s->pad_byte = zero_code(s->code);
   if (!(s->rate >= min_rate && s->rate <= max_rate))
-    return format("the rate must be a number from %.0f to %.0f Hz", min_rate, max_rate);
+    return strprintf("the rate must be a number from %.0f to %.0f Hz", min_rate, max_rate);
   if (s->region < min_region || s->region > max_region)
-    return format("the region must be %u to %u bytes", min_region, max_region);
+    return strprintf("the region must be %u to %u bytes", min_region, max_region);
   if (o.channel < 0) return "the channel must be 1 or more";
   if (!(o.fade_ms >= 0 && o.fade_ms <= max_fade_ms))
-    return format("the fade must be 0 to %.0f ms", max_fade_ms);
+    return strprintf("the fade must be 0 to %.0f ms", max_fade_ms);
   if (!o.normalize && !(fabs(o.gain_db) <= max_gain_db))
-    return format("the gain must be -%.0f to %.0f dB", max_gain_db, max_gain_db);
+    return strprintf("the gain must be -%.0f to %.0f dB", max_gain_db, max_gain_db);
   if (o.encoder == Encoder::curve && s->code != SampleCode::u255)
     return "--encoder curve makes u255 codes; it cannot go with linear codes";
   s->chip = o.chip ? o.chip : m.chip;
   s->files = 1;
   if (s->chip && s->chip < s->region) {
     if (s->region % s->chip)
-      return format("a region of %u bytes is no whole number of %u-byte chips", s->region, s->chip);
+      return strprintf("a region of %u bytes is no whole number of %u-byte chips", s->region, s->chip);
     s->files = s->region / s->chip;
   }
   // A programmer takes a file of the chip's exact size; a region spread
   // over chips, or a chip larger than the region, has no "used bytes only".
   if (!o.pad && (o.chip || s->files > 1))
-    return s->files > 1 ? format("--no-pad cannot split the region over %u-byte chips", s->chip)
+    return s->files > 1 ? strprintf("--no-pad cannot split the region over %u-byte chips", s->chip)
                         : std::string("--no-pad cannot go with --chips");
   return "";
 }
@@ -136,7 +122,7 @@ ReadResult read_voice(AudioFile& input, const ReadOptions& o) {
     // delivers what there is without an error.
     if (f.frames >= 0 && r.frames_read < f.frames) {
       r.failed = true;
-      r.error = format("the input ends after %lld of the %lld frames it announces",
+      r.error = strprintf("the input ends after %lld of the %lld frames it announces",
                        (long long)r.frames_read, (long long)f.frames);
       return r;
     }
@@ -243,10 +229,10 @@ static const char* encoder_text(SampleCode code, Encoder encoder) {
 }
 
 static std::string format_line(const AudioFormat& f) {
-  std::string line = format("Format: %s, %s, %d channel%s, %d Hz, ", f.container.c_str(),
+  std::string line = strprintf("Format: %s, %s, %d channel%s, %d Hz, ", f.container.c_str(),
                             f.encoding.c_str(), f.channels, f.channels == 1 ? "" : "s", f.rate);
   if (f.frames >= 0)
-    line += format("%.3f s", (double)f.frames / f.rate);
+    line += strprintf("%.3f s", (double)f.frames / f.rate);
   else
     line += "length unknown (a stream)";
   return line;
@@ -254,7 +240,7 @@ static std::string format_line(const AudioFormat& f) {
 
 static std::string machine_line(const PrepareOptions& o, const VoiceSettings& s) {
   const Machine& m = *s.machine;
-  return format("Machine: %s (%s), %s codes%s, %s%s, region %u bytes%s", m.name, m.description,
+  return strprintf("Machine: %s (%s), %s codes%s, %s%s, region %u bytes%s", m.name, m.description,
                 code_name(s.code), o.code_given && s.code != m.code ? " (--code)" : "", hz(s.rate).c_str(),
                 o.rate && o.rate != m.rate ? " (--rate)" : "", s.region,
                 o.region && o.region != m.region ? " (--eprom or --size)" : "");
@@ -263,7 +249,7 @@ static std::string machine_line(const PrepareOptions& o, const VoiceSettings& s)
 // Gains a hair below 1 would print as "-0.0 dB".
 static std::string level_db(double v) {
   double db = round(20 * log10(v) * 10) / 10;
-  return format("%+.1f dB", db == 0 ? 0.0 : db);
+  return strprintf("%+.1f dB", db == 0 ? 0.0 : db);
 }
 
 PreparedVoice prepare_voice(AudioFile& input, const PrepareOptions& o) {
@@ -284,22 +270,22 @@ PreparedVoice prepare_voice(AudioFile& input, const PrepareOptions& o) {
   v.report.push_back(format_line(f));
   v.report.push_back(machine_line(o, s));
   if (s.files > 1)
-    v.report.push_back(format("Chips: %u files of %u bytes%s, in address order", s.files, s.chip,
+    v.report.push_back(strprintf("Chips: %u files of %u bytes%s, in address order", s.files, s.chip,
                               eprom_name(s.chip).c_str()));
   else if (s.chip > s.region)
-    v.report.push_back(format("Chip: %u bytes%s, the region at its start, zero codes after it", s.chip,
+    v.report.push_back(strprintf("Chip: %u bytes%s, the region at its start, zero codes after it", s.chip,
                               eprom_name(s.chip).c_str()));
   if (f.rate < min_input_rate || f.rate > max_input_rate)
     return refuse(PrepareOutcome::bad_input,
-                  format("the input's rate of %d Hz is outside %.0f to %.0f Hz", f.rate, min_input_rate,
+                  strprintf("the input's rate of %d Hz is outside %.0f to %.0f Hz", f.rate, min_input_rate,
                          max_input_rate));
   if (o.channel > f.channels)
-    return refuse(PrepareOutcome::bad_input, format("the input has %d channel%s, no channel %d", f.channels,
+    return refuse(PrepareOutcome::bad_input, strprintf("the input has %d channel%s, no channel %d", f.channels,
                                                     f.channels == 1 ? "" : "s", o.channel));
   if (o.channel > 0)
-    v.report.push_back(format("Channel: %d of %d", o.channel, f.channels));
+    v.report.push_back(strprintf("Channel: %d of %d", o.channel, f.channels));
   else if (f.channels > 1)
-    v.report.push_back(format("Mixed: %d channels averaged into one", f.channels));
+    v.report.push_back(strprintf("Mixed: %d channels averaged into one", f.channels));
 
   // read, mix, trim, resample
   const size_t room = s.region - 1;
@@ -314,7 +300,7 @@ PreparedVoice prepare_voice(AudioFile& input, const PrepareOptions& o) {
   if (o.trim)
     v.report.push_back("Trimmed: " + samples_and_ms(r.trimmed, f.rate) + " of leading silence below -60 dBFS");
   if (f.rate != s.rate)
-    v.report.push_back(format("Resampled: %s to %s (libsoxr, very high quality)", hz(f.rate).c_str(),
+    v.report.push_back(strprintf("Resampled: %s to %s (libsoxr, very high quality)", hz(f.rate).c_str(),
                               hz(s.rate).c_str()));
   else
     v.report.push_back("Resampled: no, the input is at the card's rate");
@@ -334,12 +320,12 @@ PreparedVoice prepare_voice(AudioFile& input, const PrepareOptions& o) {
   if (v.cut && !o.cut) {
     v.report.push_back(kept);
     return refuse(PrepareOutcome::bad_input,
-                  format("the sound is longer than the region's %zu samples (--no-cut)", room));
+                  strprintf("the sound is longer than the region's %zu samples (--no-cut)", room));
   }
   if (v.cut) kept += ", faded out over the last " + ms((double)fit.faded, s.rate);
   v.report.push_back(kept);
   if (o.pad)
-    v.report.push_back(format("Padded: %zu bytes (%s) with 0x%02X", room - v.kept,
+    v.report.push_back(strprintf("Padded: %zu bytes (%s) with 0x%02X", room - v.kept,
                               ms((double)(room - v.kept), s.rate).c_str(), s.pad_byte));
   else
     v.report.push_back("Padded: no (--no-pad)");
@@ -354,14 +340,14 @@ PreparedVoice prepare_voice(AudioFile& input, const PrepareOptions& o) {
   v.gain = level.gain;
   v.clipped = level.clipped;
   if (level.peak > 0)
-    v.report.push_back(format("Peak: %.1f dBFS; gain: %s (%s)", round(20 * log10(level.peak) * 10) / 10 + 0.0,
+    v.report.push_back(strprintf("Peak: %.1f dBFS; gain: %s (%s)", round(20 * log10(level.peak) * 10) / 10 + 0.0,
                               level_db(level.gain).c_str(), o.normalize ? "normalized" : "--gain"));
   else
-    v.report.push_back(format("Peak: silence; gain: %s (%s)", level_db(level.gain).c_str(),
+    v.report.push_back(strprintf("Peak: silence; gain: %s (%s)", level_db(level.gain).c_str(),
                               o.normalize ? "nothing to normalize" : "--gain"));
-  v.report.push_back(format("Clipped: %lld sample%s", (long long)v.clipped, v.clipped == 1 ? "" : "s"));
+  v.report.push_back(strprintf("Clipped: %lld sample%s", (long long)v.clipped, v.clipped == 1 ? "" : "s"));
   v.nonfinite = r.nonfinite;
-  v.report.push_back(format("Non-finite samples: %lld", (long long)r.nonfinite));
+  v.report.push_back(strprintf("Non-finite samples: %lld", (long long)r.nonfinite));
 
   // encode, image
   std::vector<uint8_t> codes = encode_sound(sound, s.code, s.encoder);
@@ -369,14 +355,14 @@ PreparedVoice prepare_voice(AudioFile& input, const PrepareOptions& o) {
   v.files = build_image(codes, s, o.pad);
   size_t bytes = 0;
   for (const auto& file : v.files) bytes += file.size();
-  v.report.push_back(format("Image: %zu bytes, region %.1f%% used", bytes, 100.0 * (double)v.kept / (double)room));
+  v.report.push_back(strprintf("Image: %zu bytes, region %.1f%% used", bytes, 100.0 * (double)v.kept / (double)room));
   v.snr_db = dac_snr_db(sound, codes, s.code);
   if (isnan(v.snr_db))
     v.report.push_back("Expected SNR on the DAC: none, the sound is silent");
   else if (isinf(v.snr_db))
     v.report.push_back("Expected SNR on the DAC: exact, every sample is on a DAC level");
   else
-    v.report.push_back(format("Expected SNR on the DAC: %.1f dB", v.snr_db));
+    v.report.push_back(strprintf("Expected SNR on the DAC: %.1f dB", v.snr_db));
 
   // What one trigger plays: the region, not the rest of a larger chip.
   std::vector<uint8_t> region;

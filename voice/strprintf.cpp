@@ -1,4 +1,4 @@
-#include "inspect/strprintf.h"
+#include "voice/strprintf.h"
 
 #include <stdarg.h>
 #include <stdio.h>
