@@ -355,6 +355,7 @@ bool CheckResources() {
 //   DIALOG a   a dialog titled a ("": any) opened by the top window; it is
 //              the top window then
 //   NO_DIALOG  the top window opens no dialog within a second
+//   LABEL a    the top dialog shows the text a
 //   FIELD a    the top dialog's text box shows a
 //   TYPE a     a typed into the top dialog's text box
 //   PRESS a    OK, Cancel, Yes or close (the close box) of the top window
@@ -373,9 +374,9 @@ bool CheckResources() {
 //   TEXT_IS a b   the file a holds exactly b
 //   FILES a    the scenario's folder holds the names a, in order
 //   ENDS       the program ends, with code 0
-enum Op { RESOURCES, MKDIR, PUT, WRITE, START, MENUBAR, MENU, COMMAND, DIALOG, NO_DIALOG, FIELD,
-          TYPE, PRESS, GONE, BOX, ABOUT, TO_WAV, TO_BIN, CLICK, SCROLL, REPORT, SHOT, FILE_IS,
-          TEXT_IS, FILES, ENDS };
+enum Op { RESOURCES, MKDIR, PUT, WRITE, START, MENUBAR, MENU, COMMAND, DIALOG, NO_DIALOG, LABEL,
+          FIELD, TYPE, PRESS, GONE, BOX, ABOUT, TO_WAV, TO_BIN, CLICK, SCROLL, REPORT, SHOT,
+          FILE_IS, TEXT_IS, FILES, ENDS };
 
 struct Step {
   Op op;
@@ -433,6 +434,8 @@ bool Run(const Step& s) {
     }
     case NO_DIALOG:
       return !Poll([&] { return WindowOf("#32770", "", top); }, 1000) || Fail("a dialog opened");
+    case LABEL:
+      return FindWindowExA(top, NULL, "Static", a.c_str()) || Fail("no such text");
     case FIELD: {
       Str shown;
       return Poll([&] { return (shown = TextOf(EditOf(top))) == a; }, 5000) ||
@@ -570,7 +573,8 @@ const std::vector<Scenario> kScenarios = {
     {"ImageToWav",
      {{WRITE, "OUT.wav", "an older take"}, {PUT, "kick.bin", "kick.bin"}, {MKDIR, "MY.DIR"},
       {PUT, "MY.DIR\\KICK.BIN", "kick.bin"}, {START},
-      {MENU, kRate}, {DIALOG, kRateTitle}, {FIELD, "24000.00"}, {TYPE, "8000"}, {PRESS, "OK"},
+      {MENU, kRate}, {DIALOG, kRateTitle}, {LABEL, "WAV File Sample Rate"}, {FIELD, "24000.00"},
+      {TYPE, "8000"}, {PRESS, "OK"},
       {MENU, kRate}, {DIALOG, kRateTitle}, {FIELD, " 8000.00"}, {TYPE, "3e9"}, {PRESS, "OK"},
       {BOX, "QUORIX", "Sample rate out of range: a WAV file holds at most 2147483647 Hz."},
       {FIELD, "3e9"}, {PRESS, "Cancel"},
