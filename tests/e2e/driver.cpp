@@ -105,13 +105,17 @@ Str Listing() {
 
 // ---- The program and its windows ----------------------------------------------
 
-// A visible top-level window of the program, by class, title ("": any) and
-// owner.
+// A visible top-level window of the program, by class, exact title ("":
+// any) and owner.
 HWND WindowOf(const char* cls, const Str& title, HWND owner) {
-  for (HWND h = NULL; (h = FindWindowExA(NULL, h, cls, title.empty() ? NULL : title.c_str()));) {
+  for (HWND h = NULL; (h = FindWindowExA(NULL, h, cls, NULL));) {
     DWORD pid = 0;
+    char text[256] = "";
     GetWindowThreadProcessId(h, &pid);
-    if (pid == g_app.dwProcessId && IsWindowVisible(h) && GetWindow(h, GW_OWNER) == owner) return h;
+    GetWindowTextA(h, text, sizeof text);
+    if (pid == g_app.dwProcessId && IsWindowVisible(h) && GetWindow(h, GW_OWNER) == owner &&
+        (title.empty() || title == text))
+      return h;
   }
   return NULL;
 }
@@ -434,8 +438,10 @@ bool Run(const Step& s) {
     }
     case NO_DIALOG:
       return !Poll([&] { return WindowOf("#32770", "", top); }, 1000) || Fail("a dialog opened");
-    case LABEL:
-      return FindWindowExA(top, NULL, "Static", a.c_str()) || Fail("no such text");
+    case LABEL:  // the system matches texts regardless of case; the user does not
+      for (HWND h = NULL; (h = FindWindowExA(top, h, "Static", a.c_str()));)
+        if (TextOf(h) == a) return true;
+      return Fail("no such text");
     case FIELD: {
       Str shown;
       return Poll([&] { return (shown = TextOf(EditOf(top))) == a; }, 5000) ||
