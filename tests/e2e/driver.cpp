@@ -374,13 +374,12 @@ bool CheckResources() {
 //   REPORT a b the window shows lines a ("|" between them; "@file": those of
 //              a data file) from line b (default 0) on its top row
 //   SHOT a     a picture of the main window for the docs, a.bmp
-//   FILE_IS a b   the file a equals the data file b
-//   TEXT_IS a b   the file a holds exactly b
+//   FILE a b   the file a holds exactly b ("@file": the bytes of a data file)
 //   FILES a    the scenario's folder holds the names a, in order
 //   ENDS       the program ends, with code 0
 enum Op { RESOURCES, MKDIR, PUT, WRITE, START, MENUBAR, MENU, COMMAND, DIALOG, NO_DIALOG, LABEL,
           FIELD, TYPE, PRESS, GONE, BOX, ABOUT, TO_WAV, TO_BIN, CLICK, SCROLL, REPORT, SHOT,
-          FILE_IS, TEXT_IS, FILES, ENDS };
+          FILE, FILES, ENDS };
 
 struct Step {
   Op op;
@@ -510,11 +509,9 @@ bool Run(const Step& s) {
       SaveBmp(a + ".bmp", Grab(r));
       return true;
     }
-    case FILE_IS:
-      return Read(Path(a)) == Read(DataPath(b)) || Fail(a + " is not " + b);
-    case TEXT_IS: {
-      Str text = Read(Path(a));
-      return text == b || Fail("it reads:\n" + text);
+    case FILE: {
+      Str text = Read(Path(a)), want = b[0] == '@' ? Read(DataPath(b.substr(1))) : b;
+      return text == want || Fail(b[0] == '@' ? "it differs" : "it reads:\n" + text);
     }
     case FILES: {
       Str names = Listing();
@@ -563,7 +560,7 @@ const std::vector<Scenario> kScenarios = {
       {MENU, kExit}, {ENDS}, {FILES, ""}}},
     {"WavToImage",
      {{PUT, "kick.wav", "kick.wav"}, {START},
-      {TO_BIN, "~\\kick.wav", "kick.bin"}, {FILE_IS, "kick.bin", "kick.bin"},
+      {TO_BIN, "~\\kick.wav", "kick.bin"}, {FILE, "kick.bin", "@kick.bin"},
       {REPORT, "@wav2dmx.txt"}, {SHOT, "main-window"},
       {SCROLL}, {REPORT, "@wav2dmx.txt", "1"},
       // A cancel in the save dialog writes nothing and keeps the report.
@@ -574,7 +571,7 @@ const std::vector<Scenario> kScenarios = {
       // keeps the input whole.
       {PUT, "same.bin", "kick.wav"}, {MENU, kToBin}, {DIALOG, kOpenWav}, {TYPE, "~\\same.bin"},
       {PRESS, "OK"}, {DIALOG, kSaveBin}, {TYPE, "SAME.BIN"}, {PRESS, "OK"},
-      {DIALOG, kSaveBin}, {PRESS, "Yes"}, {GONE}, {FILE_IS, "same.bin", "kick.wav"},
+      {DIALOG, kSaveBin}, {PRESS, "Yes"}, {GONE}, {FILE, "same.bin", "@kick.wav"},
       {MENU, kExit}, {ENDS}, {FILES, "OUT.wav.bin kick.bin kick.wav same.bin"}}},
     {"ImageToWav",
      {{WRITE, "OUT.wav", "an older take"}, {PUT, "kick.bin", "kick.bin"}, {MKDIR, "MY.DIR"},
@@ -593,11 +590,11 @@ const std::vector<Scenario> kScenarios = {
       {MENU, kToWav}, {DIALOG, kOpenBin}, {TYPE, "~\\NOPE.BIN"}, {PRESS, "OK"},
       {DIALOG, ""}, {PRESS, "OK"}, {TYPE, "~\\kick.bin"}, {PRESS, "OK"},
       {DIALOG, kSaveWav}, {FIELD, "kick.wav"}, {TYPE, "OUT.wav"}, {PRESS, "OK"},
-      {DIALOG, kSaveWav}, {PRESS, "Yes"}, {GONE}, {FILE_IS, "OUT.wav", "kick-8000.wav"},
+      {DIALOG, kSaveWav}, {PRESS, "Yes"}, {GONE}, {FILE, "OUT.wav", "@kick-8000.wav"},
       // The proposal cuts the path at its first dot; an extension typed in
       // capitals is kept.
       {TO_WAV, "~\\MY.DIR\\KICK.BIN", "MY.wav", "B.WAV"}, {FILES, "B.WAV MY.DIR OUT.wav kick.bin"},
-      {MENU, kExit}, {ENDS}, {TEXT_IS, "quorix.ini", Ini("~\\B.WAV", "    8000")}}},
+      {MENU, kExit}, {ENDS}, {FILE, "quorix.ini", Ini("~\\B.WAV", "    8000")}}},
     // Played, the sound is remembered: the settings file is replaced whole.
     {"PlayAndReplay",
      {{PUT, "kick.wav", "kick.wav"}, {WRITE, "quorix.ini", "* older settings\r\n"}, {START},
@@ -607,14 +604,14 @@ const std::vector<Scenario> kScenarios = {
       {REPORT, kPlaying},
       {MENU, kReplay}, {CLICK}, {REPORT, Str(kPlaying) + "|" + kPlaying + "|" + kPlaying},
       {PRESS, "close"}, {ENDS}, {FILES, "kick.wav quorix.ini"},
-      {TEXT_IS, "quorix.ini", Ini("~\\kick.wav", "   24000")}}},
+      {FILE, "quorix.ini", Ini("~\\kick.wav", "   24000")}}},
     // The last sound played is read at start-up; neither replaying it nor a
     // new rate alone is a change worth saving.
     {"SettingsKept",
      {{PUT, "kick.wav", "kick.wav"}, {WRITE, "quorix.ini", kHandWritten}, {START},
       {CLICK}, {REPORT, kPlaying}, {MENU, kReplay}, {REPORT, Str(kPlaying) + "|" + kPlaying},
       {MENU, kRate}, {DIALOG, kRateTitle}, {TYPE, "8000"}, {PRESS, "OK"},
-      {MENU, kExit}, {ENDS}, {TEXT_IS, "quorix.ini", kHandWritten},
+      {MENU, kExit}, {ENDS}, {FILE, "quorix.ini", kHandWritten},
       {FILES, "kick.wav quorix.ini"}}},
     {"ConfigurationFolder",
      {{MKDIR, "sub"}, {MKDIR, kLongFolder}, {PUT, "kick.wav", "kick.wav"},
@@ -624,7 +621,7 @@ const std::vector<Scenario> kScenarios = {
       {FILES, "a-rather-long-folder-name kick.wav sub"},
       {START, "~\\" + kLongFolder}, {MENU, kPlay}, {DIALOG, kPlayTitle},
       {TYPE, "~\\kick.wav"}, {PRESS, "OK"}, {MENU, kExit}, {ENDS},
-      {TEXT_IS, kLongFolder + "\\quorix.ini", Ini("~\\kick.wav", "   24000")}}},
+      {FILE, kLongFolder + "\\quorix.ini", Ini("~\\kick.wav", "   24000")}}},
     {"LongNames",
      {{PUT, "kick.bin", "kick.bin"}, {PUT, kTooLong, "kick.wav"}, {START},
       {MENU, kPlay}, {DIALOG, kPlayTitle}, {TYPE, "~\\" + kTooLong}, {PRESS, "OK"},
