@@ -103,6 +103,7 @@ timeout 900 "$wine64" build/win64/quorix_e2e.exe "$(winpath "$root/build/win64/Q
 status=$?
 set -e
 [ $status -ne 124 ] || echo "e2e: the suite did not finish within 15 minutes"
-[ ! -f "$artifacts/main-window.bmp" ] || convert "$artifacts/main-window.bmp" "$artifacts/main-window.png"
+[ ! -f "$artifacts/main-window.bmp" ] || convert "$artifacts/main-window.bmp" "$artifacts/main-window.png" ||
+  echo "e2e: ImageMagick could not turn the screenshot into a PNG file"
 rm -f "$artifacts/main-window.bmp"
 exit $status
