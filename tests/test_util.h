@@ -191,13 +191,6 @@ class EngineTest : public ::testing::Test {
     return result;
   }
 
-  // Older names, for the test files not yet moved onto Convert.
-  uint32_t ConvertWav(const Bytes& wav) {
-    EXPECT_TRUE(WriteBytes(Path("in.wav"), wav));
-    return Convert(ConvertWAVToDMX, Path("in.wav"), Path("out.bin"));
-  }
-  Bytes Image(void) const { return ReadBytes(Path("out.bin")); }
-
   std::string dir;
   HWND window = nullptr;
 };
@@ -239,24 +232,4 @@ inline Lines SplitLines(const std::string& text) {
     start = end + 1;
   }
   return lines;
-}
-
-// ---- Older names, for the test files not yet moved onto the helpers above ----
-
-inline bool FileExists(const std::string& path) { return Exists(path); }
-inline bool ReadFileText(const std::string& path, std::string* out) {
-  std::ifstream f(path, std::ios::binary);
-  if (!f) return false;
-  out->assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-  return true;
-}
-inline bool WriteFileText(const std::string& path, const std::string& data) { return WriteBytes(path, Text(data)); }
-inline Bytes PcmFmt(uint16_t channels, uint16_t bits) { return Fmt(channels, bits); }
-inline bool HaveProgram(const char* name) {
-  return system(("command -v " + std::string(name) + " >/dev/null 2>&1").c_str()) == 0;
-}
-inline uint32_t RunConversion(uint32_t (*convert)(void), const std::string& in, const std::string& out) {
-  strcpy(dmxfilename, in.c_str());
-  strcpy(output_filename, out.c_str());
-  return convert();
 }
