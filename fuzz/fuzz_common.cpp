@@ -43,6 +43,14 @@ void FuzzConversionFiles(const char* input, const char* output, std::string* inp
   strcpy(output_filename, output_path->c_str());
 }
 
+bool FuzzTake(const uint8_t** data, size_t* size, void* out, size_t n) {
+  if (*size < n) return false;
+  memcpy(out, *data, n);
+  *data += n;
+  *size -= n;
+  return true;
+}
+
 void WriteWhole(const std::string& path, const uint8_t* data, size_t size) {
   FILE* f = fopen(path.c_str(), "wb");
   if (!f || fwrite(data, 1, size, f) != size || fclose(f) != 0) {

@@ -17,6 +17,9 @@ std::string FuzzPath(const char* name);
 void FuzzConversionFiles(const char* input, const char* output, std::string* input_path,
                          std::string* output_path);
 
+// Moves the next `n` bytes of the input into `out`; false when fewer are left.
+bool FuzzTake(const uint8_t** data, size_t* size, void* out, size_t n);
+
 void WriteWhole(const std::string& path, const uint8_t* data, size_t size);
 // The file's bytes; false when it cannot be opened.
 bool ReadWhole(const std::string& path, std::string* out);

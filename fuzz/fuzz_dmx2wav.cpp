@@ -28,27 +28,19 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   return 0;
 }
 
-static bool take(const uint8_t** data, size_t* size, void* out, size_t n) {
-  if (*size < n) return false;
-  memcpy(out, *data, n);
-  *data += n;
-  *size -= n;
-  return true;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint8_t flags;
-  if (!take(&data, &size, &flags, 1)) return 0;
+  if (!FuzzTake(&data, &size, &flags, 1)) return 0;
   ResetSettings();
   eightbit = flags & 1;
   play_after_conversion = (flags >> 1) & 1;
   double any_rate;
   uint32_t whole_rate;
   if (flags & 4) {
-    if (!take(&data, &size, &any_rate, sizeof any_rate)) return 0;
+    if (!FuzzTake(&data, &size, &any_rate, sizeof any_rate)) return 0;
     sample_rate = any_rate;
   } else if (flags & 8) {
-    if (!take(&data, &size, &whole_rate, sizeof whole_rate)) return 0;
+    if (!FuzzTake(&data, &size, &whole_rate, sizeof whole_rate)) return 0;
     sample_rate = whole_rate;
   }
   const double rate_given = sample_rate;

@@ -35,14 +35,6 @@ static int* const kIntegers[] = {&eightbit, &mu_law, &invert, &autoscale, &pad_f
                                  &rom_size_index};
 enum { INTEGERS = sizeof kIntegers / sizeof kIntegers[0] };
 
-static bool take(const uint8_t** data, size_t* size, void* out, size_t n) {
-  if (*size < n) return false;
-  memcpy(out, *data, n);
-  *data += n;
-  *size -= n;
-  return true;
-}
-
 // What reading "LAST_PLAYED_FILE = <name>" gives back.
 static std::string name_as_read(const char* name) {
   while (*name == ' ' || *name == '"' || *name == '\'') name++;
@@ -61,17 +53,17 @@ static double rate_as_read(double rate) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   uint8_t flags, len;
-  if (!take(&data, &size, &flags, 1)) return 0;
+  if (!FuzzTake(&data, &size, &flags, 1)) return 0;
   double new_rate = 0;
   char new_name[NAME_SIZE] = "";
   int32_t new_ints[INTEGERS] = {0};
-  if ((flags & 1) && !take(&data, &size, &new_rate, sizeof new_rate)) return 0;
+  if ((flags & 1) && !FuzzTake(&data, &size, &new_rate, sizeof new_rate)) return 0;
   if (flags & 2) {
-    if (!take(&data, &size, &len, 1) || !take(&data, &size, new_name, len & 127)) return 0;
+    if (!FuzzTake(&data, &size, &len, 1) || !FuzzTake(&data, &size, new_name, len & 127)) return 0;
     new_name[len & 127] = 0;
     if (char* lf = strchr(new_name, '\n')) *lf = 0;
   }
-  if ((flags & 4) && !take(&data, &size, new_ints, sizeof new_ints)) return 0;
+  if ((flags & 4) && !FuzzTake(&data, &size, new_ints, sizeof new_ints)) return 0;
 
   unlink(temp_path.c_str());
   WriteWhole(ini_path, data, size);

@@ -1,26 +1,10 @@
 // The desktop front end's own logic: the proposed output name, the
 // extension rule after the save dialog, and the rate dialog's text at its
 // limits (the dialogs themselves are tried under Wine end to end).
-#include <gtest/gtest.h>
-#include <string.h>
-
-#include <string>
-
 #include "app/frontend.h"
+#include "test_util.h"
 
 namespace {
-
-// Runs `change` on a name buffer followed by bytes that must survive it:
-// nothing may be written past the 128 bytes of a name.
-template <typename Change>
-std::string Guarded(const std::string& text, Change change) {
-  char buf[NAME_SIZE + 16];
-  memset(buf, 0x5A, sizeof buf);
-  strcpy(buf, text.c_str());
-  change(buf);
-  for (size_t i = NAME_SIZE; i < sizeof buf; i++) EXPECT_EQ(buf[i], 0x5A) << "written past the name";
-  return buf;
-}
 
 TEST(ProposeOutputName, CutsAtTheFirstDotOfThePathAndAppends) {
   const std::string k123 = "C:\\" + std::string(120, 'k');

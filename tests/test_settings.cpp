@@ -133,12 +133,9 @@ TEST(ConfigPath, JoinsTheFolderAndTheFileNameWithOneSlash) {
       {d116 + "d", "untouched"},              {d116 + "d/", "untouched"},
   };
   for (const auto& c : cases) {
-    char name[NAME_SIZE + 16];
-    memset(name, 0x5A, sizeof name);
-    strcpy(name, "untouched");
-    EXPECT_EQ(ComposeConfigPath(name, c.dir.c_str()), c.name != "untouched") << c.dir;
-    EXPECT_EQ(name, c.name);
-    for (size_t i = NAME_SIZE; i < sizeof name; i++) ASSERT_EQ(name[i], 0x5A) << "written past the name";
+    int done = -1;
+    EXPECT_EQ(Guarded("untouched", [&](char* n) { done = ComposeConfigPath(n, c.dir.c_str()); }), c.name);
+    EXPECT_EQ(done, c.name != "untouched") << c.dir;
   }
 }
 

@@ -59,6 +59,18 @@ inline bool Exists(const std::string& path) {
 
 inline Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
+// Runs `change` on a name buffer holding `text` and followed by bytes that
+// must survive it: nothing may be written past the 128 bytes of a name.
+template <typename Change>
+std::string Guarded(const std::string& text, Change change) {
+  char buf[NAME_SIZE + 16];
+  memset(buf, 0x5A, sizeof buf);
+  strcpy(buf, text.c_str());
+  change(buf);
+  for (size_t i = NAME_SIZE; i < sizeof buf; i++) EXPECT_EQ(buf[i], 0x5A) << "written past the name";
+  return buf;
+}
+
 // ---- WAV files by hand. Every size field is given explicitly, so broken
 // files are as easy to write as good ones. ----
 
