@@ -10,6 +10,7 @@
 namespace {
 
 const Bytes kWorkedMuLaw = {0x80, 0xE0, 0x60, 0xD0};
+const Bytes kWorkedLinearScaledInverted = {128, 0, 255, 64};
 
 // The report of the worked conversion, up to its last line.
 Lines WorkedReport(const std::string& in, const std::string& out, const std::string& last) {
@@ -18,7 +19,6 @@ Lines WorkedReport(const std::string& in, const std::string& out, const std::str
           "Pass 1: Unused audio headroom = 75%", "Output: 4 samples.", "Peak audio value = 8192",
           "Unexpected end of file.", last};
 }
-const Bytes kWorkedLinearScaledInverted = {128, 0, 255, 64};
 
 class Cli : public EngineTest {
  protected:

@@ -87,20 +87,22 @@ TEST_F(WavToDmx, WalkReportsEveryChunkAndEndsAsTheFileSays) {
       // The RIFF size is ignored. A tag is its characters up to the first
       // zero byte, matched in any case; data before a format is skipped; a
       // size with the top bit set is negative and skips nothing; a format
-      // chunk declared shorter than 16 bytes is still read as 16; a later
-      // format replaces the earlier one, and any width and frame size reach
-      // the data step.
+      // chunk declared shorter than 16 bytes is still read as 16; a skip
+      // longer than the skip buffer ends at its pad byte; a later format
+      // replaces the earlier one, and any width and frame size reach the
+      // data step.
       {"every skip and odd chunk the walk goes through",
        Cat({RiffHeader("RIFF", 4, "WAVE"), RawChunk("fmt\0", 16, body), RawChunk("da\0a", 4, Words({1, 2})),
             Chunk("data", Words({3})), Chunk("junk", Prefix(junk, 7)), RawChunk("big ", 0x80000000u, {}),
             Chunk("FMT ", FmtBody(1, 2, 4, 16, {0x55})), Chunk("Data", Words({1, 2})), RawChunk("fmt ", 14, body),
-            data4, Chunk("fmt ", FmtBody(1, 2, 65535, 24)), Chunk("data", Prefix(junk, 4))}),
+            data4, Chunk("junk", Bytes(13001)), Chunk("fmt ", FmtBody(1, 2, 65535, 24)),
+            Chunk("data", Prefix(junk, 4))}),
        {"Processing chunk... fmt, 16 bytes", skipped, "Processing chunk... da, 4 bytes", skipped,
         "Processing chunk... data, 2 bytes", "No header detected before data!", "Processing chunk... junk, 7 bytes",
         skipped, "Processing chunk... big , -2147483648 bytes", skipped, "Processing chunk... FMT , 17 bytes",
         "16 bit data, Channels = 2", "Processing chunk... Data, 4 bytes", Step(116, 4, 2, 16, 4),
-        "Processing chunk... fmt , 14 bytes", kMono16, kData4, Step(152), kFmt16, "24 bit data, Channels = 2",
-        kData4, Step(188, 4, 2, 24, 65535), kEnd}},
+        "Processing chunk... fmt , 14 bytes", kMono16, kData4, Step(152), "Processing chunk... junk, 13001 bytes",
+        skipped, kFmt16, "24 bit data, Channels = 2", kData4, Step(13198, 4, 2, 24, 65535), kEnd}},
       {"data step rejects", Riff(Cat({fmt, data4, Chunk("LIST", Prefix(junk, 4))})),
        {kFmt16, kMono16, kData4, Step(44)}, WALK_REJECTED, 0},
   };
@@ -202,8 +204,8 @@ std::vector<EquivalenceCase> hand_built(void) {
       // Several data chunks: the scale and the count carry over, and a later
       // chunk is measured against the peak of the one before (full scale
       // after a silent one).
-      {"quiet chunk, then a louder one", Riff(Cat({mono16, Chunk("data", Words({0, 8192})), Chunk("data", Noise(200, 26))})),
-       102},
+      {"quiet chunk, then a louder one",
+       Riff(Cat({mono16, Chunk("data", Words({0, 8192})), Chunk("data", Noise(200, 26))})), 102},
       {"silent chunk, then a loud one", Riff(Cat({mono16, Chunk("data", Words({0, 0})), Chunk("data", Noise(40, 27))})),
        22},
       {"data chunk of negative size, then one with samples",
