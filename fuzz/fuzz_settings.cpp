@@ -27,42 +27,20 @@ static std::string ini_path, temp_path;
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   ini_path = FuzzPath("quorix.ini");
   temp_path = FuzzPath("quorix.ini.new");
-  FUZZ_CHECK(temp_path.size() < NAME_SIZE, "temp dir too long: %s", FuzzDir());
+  FUZZ_CHECK(temp_path.size() < NAME_SIZE, "temporary folder name too long: %s", temp_path.c_str());
   return 0;
 }
 
-struct Values {
-  double sample_rate;
-  int eightbit, mu_law, invert, autoscale, pad_first_two_bytes, rom_size_index;
-  char last_played_file[NAME_SIZE];
-};
-
-static void get_values(Values* v) {
-  v->sample_rate = sample_rate;
-  v->eightbit = eightbit;
-  v->mu_law = mu_law;
-  v->invert = invert;
-  v->autoscale = autoscale;
-  v->pad_first_two_bytes = pad_first_two_bytes;
-  v->rom_size_index = rom_size_index;
-  memcpy(v->last_played_file, last_played_file, NAME_SIZE);
-}
-
-static bool take(const uint8_t** data, size_t* size, void* out, size_t n) {
-  if (*size < n) return false;
-  memcpy(out, *data, n);
-  *data += n;
-  *size -= n;
-  return true;
-}
+static int* const kIntegers[] = {&eightbit, &mu_law, &invert, &autoscale, &pad_first_two_bytes,
+                                 &rom_size_index};
+enum { INTEGERS = sizeof kIntegers / sizeof kIntegers[0] };
 
 // What reading "LAST_PLAYED_FILE = <name>" gives back.
-static void name_as_read(const char* name, char* out) {
+static std::string name_as_read(const char* name) {
   while (*name == ' ' || *name == '"' || *name == '\'') name++;
   size_t n = 0;
   while ((unsigned char)name[n] >= 0x20 && name[n] != '"' && name[n] != '\'') n++;
-  memcpy(out, name, n);
-  out[n] = 0;
+  return std::string(name, n);
 }
 
 // What reading "SAMPLE_RATE = <rate as %8.0f>" gives back into a default.
@@ -74,43 +52,36 @@ static double rate_as_read(double rate) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  uint8_t flags;
-  if (!take(&data, &size, &flags, 1)) return 0;
+  uint8_t flags, len;
+  if (!FuzzTake(&data, &size, &flags, 1)) return 0;
   double new_rate = 0;
   char new_name[NAME_SIZE] = "";
-  int32_t new_ints[6] = {0};
-  if ((flags & 1) && !take(&data, &size, &new_rate, sizeof new_rate)) return 0;
+  int32_t new_ints[INTEGERS] = {0};
+  if ((flags & 1) && !FuzzTake(&data, &size, &new_rate, sizeof new_rate)) return 0;
   if (flags & 2) {
-    uint8_t len;
-    if (!take(&data, &size, &len, 1)) return 0;
-    len &= 127;
-    if (!take(&data, &size, new_name, len)) return 0;
-    new_name[len] = 0;
-    char* lf = strchr(new_name, '\n');
-    if (lf) *lf = 0;
+    if (!FuzzTake(&data, &size, &len, 1) || !FuzzTake(&data, &size, new_name, len & 127)) return 0;
+    new_name[len & 127] = 0;
+    if (char* lf = strchr(new_name, '\n')) *lf = 0;
   }
-  if ((flags & 4) && !take(&data, &size, new_ints, sizeof new_ints)) return 0;
+  if ((flags & 4) && !FuzzTake(&data, &size, new_ints, sizeof new_ints)) return 0;
 
   unlink(temp_path.c_str());
   WriteWhole(ini_path, data, size);
   ResetSettings();
-  config_edit = (flags >> 3) & 1;
+  const int edit = (flags >> 3) & 1;
+  config_edit = edit;
   LoadConfig(ini_path.c_str());
   FUZZ_CHECK(memchr(last_played_file, 0, NAME_SIZE) != NULL, "last_played_file unterminated");
-  FUZZ_CHECK(config_edit == ((flags >> 3) & 1), "LoadConfig changed config_edit");
+  FUZZ_CHECK(config_edit == edit, "LoadConfig changed config_edit");
 
   if (flags & 1) sample_rate = new_rate;
   if (flags & 2) strcpy(last_played_file, new_name);
-  if (flags & 4) {
-    eightbit = new_ints[0];
-    mu_law = new_ints[1];
-    invert = new_ints[2];
-    autoscale = new_ints[3];
-    pad_first_two_bytes = new_ints[4];
-    rom_size_index = new_ints[5];
-  }
-  Values saved;
-  get_values(&saved);
+  if (flags & 4)
+    for (int i = 0; i < INTEGERS; i++) *kIntegers[i] = new_ints[i];
+  const double saved_rate = sample_rate;
+  const std::string saved_name = last_played_file;
+  int saved_ints[INTEGERS];
+  for (int i = 0; i < INTEGERS; i++) saved_ints[i] = *kIntegers[i];
 
   config_edit = 1;
   SaveConfig(ini_path.c_str());
@@ -119,23 +90,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   ResetSettings();
   LoadConfig(ini_path.c_str());
-  Values back;
-  get_values(&back);
-
-  char expected_name[NAME_SIZE];
-  name_as_read(saved.last_played_file, expected_name);
-  FUZZ_CHECK(strcmp(back.last_played_file, expected_name) == 0, "name \"%s\" came back as \"%s\"",
-             saved.last_played_file, back.last_played_file);
-  double expected_rate = rate_as_read(saved.sample_rate);
-  FUZZ_CHECK(back.sample_rate == expected_rate, "rate %.17g came back as %.17g, not %.17g",
-             saved.sample_rate, back.sample_rate, expected_rate);
-  FUZZ_CHECK(back.eightbit == saved.eightbit && back.mu_law == saved.mu_law &&
-                 back.invert == saved.invert && back.autoscale == saved.autoscale &&
-                 back.pad_first_two_bytes == saved.pad_first_two_bytes &&
-                 back.rom_size_index == saved.rom_size_index,
-             "integers: %d %d %d %d %d %d came back as %d %d %d %d %d %d", saved.eightbit,
-             saved.mu_law, saved.invert, saved.autoscale, saved.pad_first_two_bytes,
-             saved.rom_size_index, back.eightbit, back.mu_law, back.invert, back.autoscale,
-             back.pad_first_two_bytes, back.rom_size_index);
+  const std::string expected_name = name_as_read(saved_name.c_str());
+  FUZZ_CHECK(expected_name == last_played_file, "name \"%s\" came back as \"%s\"", saved_name.c_str(),
+             last_played_file);
+  FUZZ_CHECK(sample_rate == rate_as_read(saved_rate), "rate %.17g came back as %.17g", saved_rate,
+             sample_rate);
+  for (int i = 0; i < INTEGERS; i++)
+    FUZZ_CHECK(*kIntegers[i] == saved_ints[i], "integer %d: %d came back as %d", i, saved_ints[i],
+               *kIntegers[i]);
   return 0;
 }

@@ -1,12 +1,12 @@
 #!/bin/sh
 # Writes the seeds of the voice preparation's fuzz target into
-# tests/corpus/prepare: short sound files of the formats a musician brings,
+# fuzz/seeds/prepare: short sound files of the formats a musician brings,
 # written by sox and ffmpeg, each behind five option bytes (see
 # fuzz/fuzz_prepare.cpp). The findings of the fuzz target are kept beside
 # them; make test replays every file of the folder.
 set -eu
 cd "$(dirname "$0")/.."
-out=tests/corpus/prepare
+out=fuzz/seeds/prepare
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 mkdir -p "$out"

@@ -71,6 +71,7 @@ static int data_chunk(FILE* ip, int32_t size, const struct WAVEfmt* fmt, uint16_
 }
 
 uint32_t ReferenceWAVToDMX(void) {
+  ShowWaitCursor();
   n_outs = 0;
   peak = 32768;
   pass = autoscale ? 0 : 1;
@@ -81,12 +82,14 @@ uint32_t ReferenceWAVToDMX(void) {
   if (!ip || !output) {
     if (ip) fclose(ip);
     if (output) fclose(output);
+    RestoreCursor();
     conversion_outcome = OUTCOME_NOT_STARTED;
     return 1;
   }
   int walk = WalkWAVChunks(ip, data_chunk);
   fclose(ip);
   fclose(output);
+  RestoreCursor();
   conversion_outcome = walk == WALK_ENDED ? OUTCOME_FINISHED : OUTCOME_REJECTED;
   if (walk == WALK_ENDED) ReportLine("Finished.");
   return 0;

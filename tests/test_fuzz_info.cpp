@@ -8,7 +8,7 @@ extern "C" int QuorixFuzzInfo(const uint8_t* data, size_t size);
 
 TEST(FuzzInfo, ReplayCorpus) {
   int files = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(QUORIX_SOURCE_DIR "/tests/corpus/info")) {
+  for (const auto& entry : std::filesystem::directory_iterator(QUORIX_SOURCE_DIR "/fuzz/seeds/info")) {
     SCOPED_TRACE(entry.path().filename().string());
     Bytes b = ReadBytes(entry.path().string());
     QuorixFuzzInfo(b.data(), b.size());  // aborts on a broken invariant

@@ -58,8 +58,8 @@ std::map<std::string, std::string> ManualSections(const std::string& page) {
 }
 
 TEST(Manual, EveryCommandAndOptionAsTheHelpSays) {
-  std::string page;
-  ASSERT_TRUE(ReadFileText(QUORIX_SOURCE_DIR "/docs/quorix.1", &page));
+  const Bytes bytes = ReadBytes(QUORIX_SOURCE_DIR "/docs/quorix.1");
+  const std::string page(bytes.begin(), bytes.end());
   std::map<std::string, std::string> sections = ManualSections(page);
   RunResult help = RunProgram({QUORIX_CLI, "--help"});
   ASSERT_EQ(help.status, 0);
@@ -84,10 +84,9 @@ TEST(Manual, InstallPutsEverythingInPlace) {
                                  {"DESTDIR=" + dir + "/stage"});
   ASSERT_EQ(install.status, 0) << install.out << install.err;
   std::string root = dir + "/stage/usr/local";
-  std::string page, installed_page;
-  ASSERT_TRUE(ReadFileText(QUORIX_SOURCE_DIR "/docs/quorix.1", &page));
-  ASSERT_TRUE(ReadFileText(root + "/share/man/man1/quorix.1", &installed_page));
-  EXPECT_EQ(installed_page, page);
+  const Bytes page = ReadBytes(QUORIX_SOURCE_DIR "/docs/quorix.1");
+  ASSERT_FALSE(page.empty());
+  EXPECT_EQ(ReadBytes(root + "/share/man/man1/quorix.1"), page);
   RunResult version = RunProgram({root + "/bin/quorix", "--version"});
   EXPECT_EQ(version.status, 0);
 

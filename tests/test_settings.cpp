@@ -1,162 +1,40 @@
-// The settings file: the line readers, LoadConfig over hand-edited files, the
-// exact text SaveConfig writes and round trips. (Files of every odd shape are
-// replayed from tests/corpus; failed saves are tried with the other ways
-// data can be lost.)
-#include <gtest/gtest.h>
+// The settings file: LoadConfig over hand-edited files, the exact text
+// SaveConfig writes and a round trip, and the file's name in a folder.
+// (Failed saves are tried with the other ways data can be lost.)
 #include <stdio.h>
-#include <stdlib.h>
 
-#include <filesystem>
-#include <string>
-#include <vector>
-
-#include "platform/platform.h"
 #include "settings/settings.h"
+#include "test_util.h"
 
 namespace {
-
-namespace fs = std::filesystem;
-
-// ---- The line readers on single lines ----
-
-TEST(ReadString, FindsTheKeyAndTakesTheValueAfterTheFirstEquals) {
-  struct Row {
-    const char* line;
-    int taken;
-    const char* value;
-  };
-  const Row rows[] = {
-      {"LAST_PLAYED_FILE = kick.wav\n", 1, "kick.wav"},
-      {"LAST_PLAYED_FILE=kick.wav", 1, "kick.wav"},
-      {"LAST_PLAYED_FILE = \"my kick.wav\"\n", 1, "my kick.wav"},
-      {"LAST_PLAYED_FILE = \" ' \"  tom.wav\n", 1, "tom.wav"},  // any mix is skipped
-      {"LAST_PLAYED_FILE = a b  \n", 1, "a b  "},                // inner and trailing blanks kept
-      {"LAST_PLAYED_FILE = a\tb\n", 1, "a"},
-      {"LAST_PLAYED_FILE =\tkick.wav\n", 1, ""},
-      {"LAST_PLAYED_FILE =", 1, ""},
-      {"LAST_PLAYED_FILE = it's.wav", 1, "it"},
-      {"LAST_PLAYED_FILE = a=b", 1, "a=b"},
-      {"old LAST_PLAYED_FILE was = x.wav", 1, "x.wav"},
-      {"LAST_PLAYED_FILE = \x80\xFF", 1, "\x80\xFF"},
-      {"LAST_PLAYED_FILE kick.wav", 0, "old"},
-      {"= LAST_PLAYED_FILE kick.wav", 0, "old"},
-  };
-  for (const Row& r : rows) {
-    char var[128] = "old";
-    std::string line = r.line;
-    EXPECT_EQ(ReadString(var, &line[0], "LAST_PLAYED_FILE", sizeof var), r.taken) << r.line;
-    EXPECT_STREQ(var, r.value) << r.line;
-  }
-}
-
-TEST(ReadString, StoresAtMostOneCharacterLessThanTheBuffer) {
-  for (size_t n : {127, 128, 300}) {
-    const std::string value(n, 'v');
-    std::string line = "LAST_PLAYED_FILE = " + value + "\n";
-    char var[128];
-    ASSERT_EQ(ReadString(var, &line[0], "LAST_PLAYED_FILE", sizeof var), 1);
-    EXPECT_EQ(std::string(var), value.substr(0, 127)) << n;
-  }
-  // A buffer of exactly maxlen bytes on the heap, so a write past it is caught.
-  std::vector<char> small(8, 'x');
-  std::string line = "KEY = 0123456789";
-  ASSERT_EQ(ReadString(small.data(), &line[0], "KEY", (int)small.size()), 1);
-  EXPECT_STREQ(small.data(), "0123456");
-}
-
-TEST(ReadNumbers, ScanTheDecimalIntegerAfterTheEquals) {
-  struct Row {
-    const char* line;
-    int taken, value;  // value after the read, from a previous value of 42
-  };
-  const Row rows[] = {
-      {"MU_LAW = 0\n", 1, 0},
-      {"MU_LAW=7", 1, 7},
-      {"MU_LAW =   -3\n", 1, -3},
-      {"MU_LAW = +5", 1, 5},
-      {"MU_LAW =\t \t12\n", 1, 12},
-      {"MU_LAW = 12abc", 1, 12},
-      {"MU_LAW = 0x10", 1, 0},
-      {"MU_LAW = 2147483647", 1, 2147483647},
-      {"MU_LAW = -2147483648", 1, -2147483647 - 1},
-      {"MU_LAW = off", 1, 42},  // taken, but no number: the value stays
-      {"MU_LAW = -", 1, 42},
-      {"MU_LAW = = 3", 1, 42},
-      {"MU_LAW = 2147483648", 1, 42},
-      {"MU_LAW = -2147483649", 1, 42},
-      {"MU_LAW = 99999999999999999999", 1, 42},
-  };
-  for (const Row& r : rows) {
-    std::string line = r.line;
-    int i = 42;
-    EXPECT_EQ(ReadInteger(&line[0], "MU_LAW", &i), r.taken) << r.line;
-    EXPECT_EQ(i, r.value) << r.line;
-    int32_t l = 42;
-    EXPECT_EQ(ReadLong(&line[0], "MU_LAW", &l), r.taken) << r.line;
-    EXPECT_EQ(l, r.value) << r.line;
-  }
-}
-
-// ---- Whole files ----
 
 // Every setting in one line: the last played file, then mu_law, invert,
 // pad_first_two_bytes, autoscale, rom_size_index, eightbit and sample_rate.
 std::string Settings() {
   char text[300];
-  snprintf(text, sizeof text, "%s|%d|%d|%d|%d|%d|%d|%.1f", last_played_file, mu_law, invert,
-           pad_first_two_bytes, autoscale, rom_size_index, eightbit, sample_rate);
+  snprintf(text, sizeof text, "%s|%d|%d|%d|%d|%d|%d|%.1f", last_played_file, mu_law, invert, pad_first_two_bytes,
+           autoscale, rom_size_index, eightbit, sample_rate);
   return text;
 }
 
-void Set(const char* last, int mu, int inv, int pad, int autos, int rom, int eight, double rate) {
-  snprintf(last_played_file, sizeof last_played_file, "%s", last);
-  mu_law = mu;
-  invert = inv;
-  pad_first_two_bytes = pad;
-  autoscale = autos;
-  rom_size_index = rom;
-  eightbit = eight;
-  sample_rate = rate;
-}
+const std::string kDefaults = "|1|0|1|0|1|0|24000.0";
 
-const char kDefaults[] = "|1|0|1|0|1|0|24000.0";
-
-bool WriteFile(const std::string& path, const std::string& text) {
-  FILE* f = fopen(path.c_str(), "wb");
-  if (!f) return false;
-  bool ok = fwrite(text.data(), 1, text.size(), f) == text.size();
-  return fclose(f) == 0 && ok;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::string text;
-  FILE* f = fopen(path.c_str(), "rb");
-  if (!f) return "(missing)";
-  for (int c; (c = fgetc(f)) != EOF;) text += (char)c;
-  fclose(f);
-  return text;
-}
-
-class ConfigFile : public ::testing::Test {
+class ConfigFile : public EngineTest {
  protected:
-  void SetUp() override {
-    ResetSettings();
-    HeadlessReset();
-    std::string pattern = (fs::temp_directory_path() / "quorix-settings-XXXXXX").string();
-    ASSERT_NE(mkdtemp(&pattern[0]), nullptr);
-    dir = pattern;
-    path = dir + "/quorix.ini";
+  std::string Saved(void) {
+    config_edit = 1;
+    SaveConfig(Path("quorix.ini").c_str());
+    EXPECT_EQ(config_edit, 0);
+    Bytes b = ReadBytes(Path("quorix.ini"));
+    return std::string(b.begin(), b.end());
   }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(dir, ignored);
-    ResetSettings();
-    HeadlessReset();
-  }
-  std::string dir, path;
 };
 
+// Each line goes to the first reader whose key it holds anywhere with an
+// '=' after it; a number is the decimal integer after the '=', and one that
+// is not there or does not fit 32 bits leaves the setting as it was.
 TEST_F(ConfigFile, LoadingTakesEachRecognisedLine) {
+  const std::string spaces(1014, ' ');
   const struct {
     const char* what;
     std::string text, settings;
@@ -171,70 +49,95 @@ TEST_F(ConfigFile, LoadingTakesEachRecognisedLine) {
       {"string key first", "LAST_PLAYED_FILE MU_LAW = 0\n", "0|1|0|1|0|1|0|24000.0"},
       {"rate key last", "SAMPLE_RATE EIGHTBIT = 1\n", "|1|0|1|0|1|1|24000.0"},
       {"a key without a number keeps the line", "MU_LAW = off INVERT = 1\n", kDefaults},
-      {"the last line decides", "MU_LAW = 0\nMU_LAW = 3\nSAMPLE_RATE = 1\nSAMPLE_RATE = 2\n",
+      {"the last line decides, with or without its line end",
+       "MU_LAW = 0\nMU_LAW = 3\nSAMPLE_RATE = 1\nSAMPLE_RATE = 2",
        "|3|0|1|0|1|0|2.0"},
-      {"unchecked values", "MU_LAW = 7\nEIGHTBIT = -9\n", "|7|0|1|0|1|-9|24000.0"},
-      {"fractional rate", "SAMPLE_RATE = 24000.7\n", kDefaults},
+      {"unchecked values", "MU_LAW = 7\nEIGHTBIT = -9\nSAMPLE_RATE = 8000.7\n", "|7|0|1|0|1|-9|8000.0"},
+      {"numbers that fit",
+       "MU_LAW =\t \t-3\nINVERT = +5\nPAD_FIRST_TWO_BYTES = 12abc\nAUTOSCALE = 0x10\nROM_SIZE_INDEX = 2147483647\n"
+       "EIGHTBIT = -2147483648\n",
+       "|-3|5|12|0|2147483647|-2147483648|24000.0"},
+      {"numbers that do not", "MU_LAW = -\nINVERT = = 3\nAUTOSCALE = 2147483648\nROM_SIZE_INDEX = -2147483649\n"
+       "EIGHTBIT = 99999999999999999999\nSAMPLE_RATE = 4294991296\n", kDefaults},
       {"CRLF lines", "LAST_PLAYED_FILE = \"C:\\drums\\kick.wav\"\r\nSAMPLE_RATE = 22050\r\nEIGHTBIT = 1\r\n",
        "C:\\drums\\kick.wav|1|0|1|0|1|1|22050.0"},
+      // Lines are read in pieces of at most 1023 characters: a number that
+      // falls into the second piece is not seen with its key.
+      {"line of 1023 characters", "MU_LAW =" + spaces + "0\n", "|0|0|1|0|1|0|24000.0"},
+      {"line of 1024 characters", "MU_LAW = " + spaces + "0\n", kDefaults},
+      // A name starts after blanks and quotes and ends at a quote or a
+      // control character; bytes from 0x80 are kept for any code page.
+      {"name in quotes", "LAST_PLAYED_FILE = \" ' \"my kick 1  \tb\n", "my kick 1  " + kDefaults},
+      {"name with a quote", "LAST_PLAYED_FILE = it's.wav\n", "it" + kDefaults},
+      {"name with an equals sign", "LAST_PLAYED_FILE = a=b\n", "a=b" + kDefaults},
+      {"name in another code page", "LAST_PLAYED_FILE = \x80\xFF\n", "\x80\xFF" + kDefaults},
+      {"tab before the name", "LAST_PLAYED_FILE =\tkick.wav\n", kDefaults},
+      {"equals sign before the key", "LAST_PLAYED_FILE = x\n= LAST_PLAYED_FILE kick.wav\n", "x" + kDefaults},
+      {"name longer than 127 characters", "LAST_PLAYED_FILE = " + std::string(300, 'k'),
+       std::string(127, 'k') + kDefaults},
   };
   for (const auto& r : rows) {
     ResetSettings();
-    ASSERT_TRUE(WriteFile(path, r.text));
-    LoadConfig(path.c_str());
+    ASSERT_TRUE(WriteBytes(Path("quorix.ini"), Text(r.text)));
+    LoadConfig(Path("quorix.ini").c_str());
     EXPECT_EQ(Settings(), r.settings) << r.what;
     EXPECT_EQ(config_edit, 0) << r.what;
   }
 }
 
 TEST_F(ConfigFile, NothingReadKeepsEverySetting) {
-  Set("snare.wav", 0, 1, 0, 1, 2, 1, 8000.0);
-  const std::string before = Settings();
+  strcpy(last_played_file, "snare.wav");
   config_edit = 1;
-  LoadConfig(path.c_str());  // no file yet
+  const std::string before = Settings();
+  LoadConfig(Path("quorix.ini").c_str());  // no file yet
   EXPECT_EQ(Settings(), before);
   EXPECT_EQ(config_edit, 1);
-
-  ASSERT_TRUE(WriteFile(path, "MU_LAW = 1\nSAMPLE_RATE = 24000\n"));
+  ASSERT_TRUE(WriteBytes(Path("quorix.ini"), Text("MU_LAW = 0\n")));
   HeadlessFailAllocations(0, 1);  // no line buffer
-  LoadConfig(path.c_str());
+  LoadConfig(Path("quorix.ini").c_str());
   EXPECT_EQ(Settings(), before);
 }
 
-TEST_F(ConfigFile, SaveWritesExactlyTheseLines) {
-  Set("drums/kick 1.wav", 0, 1, 0, 1, 3, -2, 31250.4);
-  config_edit = 1;
-  SaveConfig(path.c_str());
-  EXPECT_EQ(config_edit, 0);
-  EXPECT_EQ(ReadFile(path),
-            "* Automatically generated configuration file for QUORIX\n"
-            "\n"
-            "LAST_PLAYED_FILE = drums/kick 1.wav\n"
-            "MU_LAW = 0\n"
-            "INVERT = 1\n"
-            "PAD_FIRST_TWO_BYTES = 0\n"
-            "AUTOSCALE = 1\n"
-            "ROM_SIZE_INDEX = 3\n"
-            "EIGHTBIT = -2\n"
-            "SAMPLE_RATE =    31250\n");
-}
-
-TEST_F(ConfigFile, SaveThenLoadRestoresTheSettings) {
-  Set("samples/J\xC3\xB6rg kick #2.wav", 0, 1, 0, 1, -4, 1, 24000.6);
-  config_edit = 1;
-  SaveConfig(path.c_str());
+TEST_F(ConfigFile, SaveWritesExactlyTheseLinesAndReadsThemBack) {
+  const std::string head = "* Automatically generated configuration file for QUORIX\n\n";
+  EXPECT_EQ(Saved(), head + "MU_LAW = 1\nINVERT = 0\nPAD_FIRST_TWO_BYTES = 1\nAUTOSCALE = 0\nROM_SIZE_INDEX = 1\n"
+                            "EIGHTBIT = 0\nSAMPLE_RATE =    24000\n");
+  const std::string name = "samples/J\xC3\xB6rg kick #2.wav";
+  strcpy(last_played_file, name.c_str());
+  mu_law = 0, invert = 1, pad_first_two_bytes = 0, autoscale = 1, rom_size_index = -4, eightbit = 1;
+  sample_rate = 24000.6;
+  EXPECT_EQ(Saved(), head + "LAST_PLAYED_FILE = " + name +
+                         "\nMU_LAW = 0\nINVERT = 1\nPAD_FIRST_TWO_BYTES = 0\nAUTOSCALE = 1\nROM_SIZE_INDEX = -4\n"
+                         "EIGHTBIT = 1\nSAMPLE_RATE =    24001\n");
   ResetSettings();
-  LoadConfig(path.c_str());
-  EXPECT_EQ(Settings(), "samples/J\xC3\xB6rg kick #2.wav|0|1|0|1|-4|1|24001.0");
-
+  LoadConfig(Path("quorix.ini").c_str());
+  EXPECT_EQ(Settings(), name + "|0|1|0|1|-4|1|24001.0");
   // A name of the full 127 characters survives too.
   const std::string longest(127, 'k');
-  snprintf(last_played_file, sizeof last_played_file, "%s", longest.c_str());
-  config_edit = 1;
-  SaveConfig(path.c_str());
+  strcpy(last_played_file, longest.c_str());
+  Saved();
   last_played_file[0] = 0;
-  LoadConfig(path.c_str());
+  LoadConfig(Path("quorix.ini").c_str());
   EXPECT_EQ(last_played_file, longest);
+}
+
+// The folder and the file name with one '/'; an empty folder, or one too
+// long for a name of 127 characters, is refused without writing.
+TEST(ConfigPath, JoinsTheFolderAndTheFileNameWithOneSlash) {
+  const std::string d116(116, 'd');
+  const struct {
+    std::string dir, name;
+  } cases[] = {
+      {"C:\\SOUNDS", "C:/SOUNDS/quorix.ini"}, {"C:/SOUNDS/", "C:/SOUNDS/quorix.ini"},
+      {"\\\\server\\share\\", "//server/share/quorix.ini"},
+      {d116, d116 + "/quorix.ini"},           {"", "untouched"},
+      {d116 + "d", "untouched"},              {d116 + "d/", "untouched"},
+  };
+  for (const auto& c : cases) {
+    int done = -1;
+    EXPECT_EQ(Guarded("untouched", [&](char* n) { done = ComposeConfigPath(n, c.dir.c_str()); }), c.name);
+    EXPECT_EQ(done, c.name != "untouched") << c.dir;
+  }
 }
 
 }  // namespace

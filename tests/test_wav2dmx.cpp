@@ -1,12 +1,15 @@
-// WAV file to EPROM image on hand-built files: the whole report and every
-// byte of the image, for the worked conversion, the frame layouts and the
-// scale passes. Damaged and unusual files are replayed from tests/corpus.
-#include <string.h>
+// WAV file to EPROM image: the chunk walk on hand-built files (every report
+// line, how it ends, what it hands the data step), allocation failures, and
+// the block engine against the frame-at-a-time data step of
+// tests/reference_convert.cpp on damaged files and on files sox and ffmpeg
+// write. (The worked conversion is pinned with the converter.)
+#include <stdio.h>
 
-#include <algorithm>
+#include <sstream>
 
 #include "convert/convert.h"
 #include "convert/wav.h"
+#include "reference_convert.h"
 #include "report/report.h"
 #include "settings/settings.h"
 #include "test_util.h"
@@ -14,124 +17,106 @@
 namespace {
 
 const char* const kEnd = "Unexpected end of file.";
-const char* const kDone = "Finished.";
 const char* const kFmt16 = "Processing chunk... fmt , 16 bytes";
 const char* const kMono16 = "16 bit data, Channels = 1";
-const char* const kLinear = "Output format: Linear offset";
+const char* const kData4 = "Processing chunk... data, 4 bytes";
+const char* const kUnknown = "Unknown audio format.";
 
-struct Settings {
-  int mu_law, invert, autoscale;
-};
-const Settings kMu = {1, 0, 0}, kMuAuto = {1, 0, 1}, kLin = {0, 0, 0}, kLinAuto = {0, 0, 1},
-               kMuInv = {1, 1, 0};
+// ---- The walk ----
 
-struct ConvertCase {
-  const char* what;
-  Bytes wav;
-  Settings set;
-  Lines log;  // after "Input file: %s" and "Output file: %s"
-  Bytes image;
-};
-
-Bytes Mono16(std::initializer_list<int> samples) { return Riff(Cat({PcmFmt(1, 16), Chunk("data", Words(samples))})); }
-
-// The samples of the worked conversion: 0, 8192, -8192 and 4096.
-Bytes Worked(void) { return Mono16({0, 8192, -8192, 4096}); }
-const char* const kWorkedData = "Processing chunk... data, 8 bytes";
-
-std::vector<ConvertCase> convert_cases(void) {
-  Lines fixed = {kFmt16, kMono16, kWorkedData, "Input file: 4 samples.",
-                 "Pass 1: Unused audio headroom = 75%", "Output: 4 samples.",
-                 "Peak audio value = 8192"};
-  Lines scaled = {kFmt16, kMono16, kWorkedData, "Pass 0: Unused audio headroom = 75%",
-                  "Input file: 4 samples.", "Pass 1: Unused audio headroom =  0%",
-                  "Output: 4 samples.", "Peak audio value = 8192"};
-  auto with = [](Lines l, std::initializer_list<std::string> more) {
-    l.insert(l.end(), more.begin(), more.end());
-    return l;
-  };
-  return {
-      // The worked conversion, all four settings rows and the inverted one.
-      {"u255-law at full scale", Worked(), kMu, with(fixed, {kEnd, kDone}), {0x80, 0xE0, 0x60, 0xD0}},
-      {"u255-law scaled", Worked(), kMuAuto, with(scaled, {kEnd, kDone}), {0x80, 0xFF, 0x7F, 0xF0}},
-      {"linear at full scale", Worked(), kLin, with(fixed, {kLinear, kEnd, kDone}), {128, 160, 96, 144}},
-      {"linear scaled", Worked(), kLinAuto, with(scaled, {kLinear, kEnd, kDone}), {128, 255, 0, 192}},
-      {"u255-law inverted", Worked(), kMuInv, with(fixed, {kEnd, kDone}), {0x80, 0x60, 0xE0, 0x50}},
-      {"mu_law 2 writes linear codes without saying so", Worked(), {2, 0, 0},
-       with(fixed, {kEnd, kDone}), {128, 160, 96, 144}},
-
-      // Frame layouts. The magnitude is measured before inversion; stereo
-      // halves the sum, truncating toward zero.
-      {"16-bit extremes, linear and inverted", Mono16({32767, -32768}), {0, 1, 0},
-       {kFmt16, kMono16, "Processing chunk... data, 4 bytes", "Input file: 2 samples.",
-        "Pass 1: Unused audio headroom =  0%", "Output: 2 samples.", "Peak audio value = 32768",
-        kLinear, kEnd, kDone},
-       {1, 255}},
-      {"16-bit stereo mixing", Riff(Cat({PcmFmt(2, 16), Chunk("data", Words({101, 100, -101, -100, 32767, -32768}))})),
-       kMu,
-       {kFmt16, "16 bit data, Channels = 2", "Processing chunk... data, 12 bytes",
-        "Input file: 6 samples.", "Pass 1: Unused audio headroom = 99%", "Output: 3 samples.",
-        "Peak audio value = 100", kEnd, kDone},
-       {0x8D, 0x0D, 0x80}},
-      {"8-bit stereo mixing", Riff(Cat({PcmFmt(2, 8), Chunk("data", {200, 100, 255, 1})})), kMu,
-       {kFmt16, "8 bit data, Channels = 2", "Processing chunk... data, 4 bytes",
-        "Input file: 4 samples.", "Pass 1: Unused audio headroom = 82%", "Output: 2 samples.",
-        "Peak audio value = 5632", kEnd, kDone},
-       {0xD7, 0x80}},
-
-      // Later data chunks always get a measuring pass, against the peak the
-      // chunk before left behind (a silent chunk leaves full scale); the
-      // output count runs over the whole file.
-      {"silent chunk, then a loud one",
-       Riff(Cat({PcmFmt(1, 16), Chunk("data", Words({0, 0})), Chunk("data", Words({8192, -4096}))})),
-       kMu,
-       {kFmt16, kMono16, "Processing chunk... data, 4 bytes", "Input file: 2 samples.",
-        "Pass 1: Unused audio headroom = 100%", "Output: 2 samples.", "Peak audio value = 0",
-        "Processing chunk... data, 4 bytes", "Pass 0: Unused audio headroom = 75%",
-        "Input file: 2 samples.", "Pass 1: Unused audio headroom =  0%", "Output: 4 samples.",
-        "Peak audio value = 8192", kEnd, kDone},
-       {0x80, 0x80, 0xFF, 0x70}},
-      // Measured against a quieter chunk before it, the headroom is negative.
-      {"louder second chunk",
-       Riff(Cat({PcmFmt(1, 16), Chunk("data", Words({0, 8192})), Chunk("data", Words({32767, -32768}))})),
-       kMu,
-       {kFmt16, kMono16, "Processing chunk... data, 4 bytes", "Input file: 2 samples.",
-        "Pass 1: Unused audio headroom = 75%", "Output: 2 samples.", "Peak audio value = 8192",
-        "Processing chunk... data, 4 bytes", "Pass 0: Unused audio headroom = -300%",
-        "Input file: 2 samples.", "Pass 1: Unused audio headroom =  0%", "Output: 4 samples.",
-        "Peak audio value = 32768", kEnd, kDone},
-       {0x80, 0xE0, 0xFF, 0x7F}},
-
-      // The frame must hold both 16-bit samples.
-      {"frame too small for 16-bit stereo", Riff(Cat({Chunk("fmt ", FmtBody(1, 2, 2, 16)), Chunk("data", Words({1, 2}))})),
-       kMu,
-       {kFmt16, "16 bit data, Channels = 2", "Processing chunk... data, 4 bytes",
-        "Frame size of 2 bytes too small for 2 channel(s) of 16 bits."},
-       {}},
-  };
+// A data step that reads exactly the chunk's body, as the conversion's does,
+// leaving any pad byte for the walk, and reports what it was handed: where
+// the stream stood, the chunk's size and the format in force.
+int steps, reject_step = -1;
+int reporting_step(FILE* ip, int32_t size, const struct WAVEfmt* fmt, uint16_t bits) {
+  ReportPrintf("step at %ld: %ld bytes, %u x %u bits in %u", ftell(ip), (long)size, (unsigned)fmt->wChannels,
+               (unsigned)bits, (unsigned)fmt->wBlockAlign);
+  if (steps++ == reject_step) return DATA_REJECT;
+  for (int32_t i = 0; i < size; i++) getc(ip);
+  return DATA_GO_ON;
 }
 
-class WavToDmx : public EngineTest {};
+std::string Step(long at, long size = 4, int channels = 1, int bits = 16, int align = 2) {
+  return "step at " + std::to_string(at) + ": " + std::to_string(size) + " bytes, " + std::to_string(channels) +
+         " x " + std::to_string(bits) + " bits in " + std::to_string(align);
+}
 
-TEST_F(WavToDmx, GoldenReportsAndImages) {
-  for (const ConvertCase& c : convert_cases()) {
+Bytes Prefix(Bytes b, size_t n) {
+  b.resize(n);
+  return b;
+}
+
+class WavToDmx : public EngineTest {
+ protected:
+  uint32_t ConvertWav(const Bytes& wav) {
+    EXPECT_TRUE(WriteBytes(Path("in.wav"), wav));
+    return Convert(ConvertWAVToDMX, Path("in.wav"), Path("out.bin"));
+  }
+  Bytes Image(void) const { return ReadBytes(Path("out.bin")); }
+};
+
+TEST_F(WavToDmx, WalkReportsEveryChunkAndEndsAsTheFileSays) {
+  const Bytes fmt = Fmt(1, 16), body = FmtBody(1, 1, 2, 16), data4 = Chunk("data", Words({1, 2}));
+  const Bytes junk = Bytes(10, 0x11);
+  const std::string skipped = "(Ignoring chunk)";
+  const struct {
+    const char* what;
+    Bytes file;
+    Lines log;
+    int outcome = WALK_ENDED;
+    int reject_step = -1;
+  } cases[] = {
+      {"file header cut at 11 bytes", Prefix(Riff({}), 11), {kEnd}},
+      {"tag in lower case", Cat({RiffHeader("riff", 28, "WAVE"), fmt}), {"Not a RIFF file"}, WALK_REJECTED},
+      {"big-endian RIFX", Cat({RiffHeader("RIFX", 28, "WAVE"), fmt}), {"Not a RIFF file"}, WALK_REJECTED},
+      {"form type in lower case", Cat({RiffHeader("RIFF", 28, "wave"), fmt}),
+       {"Unknown RIFF type (not a WAVE file)"}, WALK_REJECTED},
+      {"chunk header cut short", Riff(Bytes{'f', 'm', 't', ' ', 16}), {kEnd}},
+      {"WAVEfmt cut at 13 bytes", Riff(RawChunk("fmt ", 16, Prefix(body, 13))), {kFmt16, kEnd}, WALK_REJECTED},
+      {"PCMfmt cut at 1 byte", Riff(RawChunk("fmt ", 16, Prefix(body, 15))), {kFmt16, kEnd}, WALK_REJECTED},
+      {"floating-point format", Riff(Cat({Chunk("fmt ", FmtBody(3, 1, 4, 32)), data4})), {kFmt16, kUnknown},
+       WALK_REJECTED},
+      {"no channels", Riff(Chunk("fmt ", FmtBody(1, 0, 2, 16))), {kFmt16, kUnknown}, WALK_REJECTED},
+      {"three channels", Riff(Chunk("fmt ", FmtBody(1, 3, 6, 16))), {kFmt16, kUnknown}, WALK_REJECTED},
+      // A skip that runs into the end sets the end-of-file indicator: no
+      // further chunk header is tried, so there is no complaint.
+      {"skip runs into the end", Riff(Cat({fmt, data4, RawChunk("LIST", 100, junk)})),
+       {kFmt16, kMono16, kData4, Step(44), "Processing chunk... LIST, 100 bytes", skipped}},
+      {"odd last chunk without its pad byte", Riff(Cat({fmt, data4, RawChunk("id3 ", 3, Prefix(junk, 3))})),
+       {kFmt16, kMono16, kData4, Step(44), "Processing chunk... id3 , 3 bytes", skipped}},
+      // The RIFF size is ignored. A tag is its characters up to the first
+      // zero byte, matched in any case; data before a format is skipped; a
+      // size with the top bit set is negative and skips nothing; a format
+      // chunk declared shorter than 16 bytes is still read as 16; a skip
+      // longer than the skip buffer ends at its pad byte; a later format
+      // replaces the earlier one, and any width and frame size reach the
+      // data step.
+      {"every skip and odd chunk the walk goes through",
+       Cat({RiffHeader("RIFF", 4, "WAVE"), RawChunk("fmt\0", 16, body), RawChunk("da\0a", 4, Words({1, 2})),
+            Chunk("data", Words({3})), Chunk("junk", Prefix(junk, 7)), RawChunk("big ", 0x80000000u, {}),
+            Chunk("FMT ", FmtBody(1, 2, 4, 16, {0x55})), Chunk("Data", Words({1, 2})), RawChunk("fmt ", 14, body),
+            data4, Chunk("junk", Bytes(13001)), Chunk("fmt ", FmtBody(1, 2, 65535, 24)),
+            Chunk("data", Prefix(junk, 4))}),
+       {"Processing chunk... fmt, 16 bytes", skipped, "Processing chunk... da, 4 bytes", skipped,
+        "Processing chunk... data, 2 bytes", "No header detected before data!", "Processing chunk... junk, 7 bytes",
+        skipped, "Processing chunk... big , -2147483648 bytes", skipped, "Processing chunk... FMT , 17 bytes",
+        "16 bit data, Channels = 2", "Processing chunk... Data, 4 bytes", Step(116, 4, 2, 16, 4),
+        "Processing chunk... fmt , 14 bytes", kMono16, kData4, Step(152), "Processing chunk... junk, 13001 bytes",
+        skipped, kFmt16, "24 bit data, Channels = 2", kData4, Step(13198, 4, 2, 24, 65535), kEnd}},
+      {"data step rejects", Riff(Cat({fmt, data4, Chunk("LIST", Prefix(junk, 4))})),
+       {kFmt16, kMono16, kData4, Step(44)}, WALK_REJECTED, 0},
+  };
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     ResetEngine(window);
-    mu_law = c.set.mu_law;
-    invert = c.set.invert;
-    autoscale = c.set.autoscale;
-    EXPECT_EQ(ConvertWav(c.wav), 0u);
-    bool finished = c.log.back() == kDone;
-    EXPECT_EQ(conversion_outcome, finished ? OUTCOME_FINISHED : OUTCOME_REJECTED);
-    Lines expected = {"Input file: " + Path("in.wav"), "Output file: " + Path("out.bin")};
-    expected.insert(expected.end(), c.log.begin(), c.log.end());
-    EXPECT_EQ(ReportLog(), expected);
-    ASSERT_TRUE(FileExists(Path("out.bin")));
-    EXPECT_EQ(Image(), c.image);
-    if (finished) {
-      EXPECT_GT(window->invalidate_erase, 0) << "no repaint";
-    }
-    EXPECT_EQ(config_edit, 0);  // the conversion only reads the settings
+    steps = 0;
+    reject_step = c.reject_step;
+    ASSERT_TRUE(WriteBytes(Path("walk.wav"), c.file));
+    FILE* ip = fopen(Path("walk.wav").c_str(), "rb");
+    ASSERT_NE(ip, nullptr);
+    EXPECT_EQ(WalkWAVChunks(ip, reporting_step), c.outcome);
+    fclose(ip);
+    EXPECT_EQ(ReportLog(), c.log);
   }
 }
 
@@ -141,28 +126,25 @@ TEST_F(WavToDmx, GoldenReportsAndImages) {
 // failure to run, not as a fault of the file.
 TEST_F(WavToDmx, EveryAllocationFailingInTurn) {
   const char* const refused = "Not enough memory for a frame of this file.";
-  Bytes wav = Riff(Cat({Chunk("fmt ", FmtBody(1, 1, 20, 16)), Chunk("data", Cat({Words({8192}), Bytes(18, 0)}))}));
-  ASSERT_TRUE(WriteBytes(Path("in.wav"), wav));
+  ASSERT_TRUE(WriteBytes(Path("in.wav"), Riff(Cat({Fmt(1, 16, 20), Chunk("data", Cat({Words({8192}), Bytes(18)}))}))));
   int refusals = 0;
   for (int k = 0; k < 40; k++) {
     SCOPED_TRACE(k);
     ResetEngine(window);
     ReleaseTextBuffer();
     HeadlessFailAllocations(k, 1);
-    uint32_t result = RunConversion(ConvertWAVToDMX, Path("in.wav"), Path("out.bin"));
+    uint32_t result = Convert(ConvertWAVToDMX, Path("in.wav"), Path("out.bin"));
     HeadlessFailAllocations(-1, 0);
-    EXPECT_EQ(HeadlessCurrentCursor(), IDC_CROSS);
     Lines log = ReportLog();
+    bool refusal = !log.empty() && log.back() == refused;
+    refusals += refusal;
     if (k == 0) {
-      EXPECT_EQ(result, 1u);
       EXPECT_EQ(log, Lines());
-      EXPECT_FALSE(FileExists(Path("out.bin")));
-      EXPECT_EQ(conversion_outcome, OUTCOME_NOT_STARTED);
-    } else if (std::find(log.begin(), log.end(), refused) != log.end()) {
-      refusals++;
+      EXPECT_FALSE(Exists(Path("out.bin")));
+    }
+    if (k == 0 || refusal) {
       EXPECT_EQ(result, 1u);
       EXPECT_EQ(conversion_outcome, OUTCOME_NOT_STARTED);
-      EXPECT_EQ(log.back(), refused);
       EXPECT_EQ(Image(), Bytes());
     } else {
       EXPECT_EQ(result, 0u);
@@ -170,6 +152,133 @@ TEST_F(WavToDmx, EveryAllocationFailingInTurn) {
     }
   }
   EXPECT_EQ(refusals, 1);
+}
+
+// ---- The block engine against the frame-at-a-time data step ----
+
+const uint32_t kBlock = 32768;  // frames the engine reads per call at most
+
+struct EquivalenceCase {
+  const char* what;
+  Bytes wav;
+  size_t codes;  // image length without automatic scaling: the file took its road
+};
+
+// Data that crosses the engine's blocks, uses each of its frame loops, ends
+// where no frame, block or chunk expects it, or has a format it refuses.
+std::vector<EquivalenceCase> hand_built(void) {
+  const Bytes stereo16 = Fmt(2, 16), mono16 = Fmt(1, 16);
+  return {
+      {"16-bit mono over several blocks", Riff(Cat({mono16, Chunk("data", Noise(2 * (2 * kBlock + 5), 1))})),
+       2 * kBlock + 5},
+      {"16-bit stereo, exactly one block", Riff(Cat({stereo16, Chunk("data", Noise(4 * kBlock, 2))})), kBlock},
+      {"8-bit mono, two blocks and one frame", Riff(Cat({Fmt(1, 8), Chunk("data", Noise(2 * kBlock + 1, 3))})),
+       2 * kBlock + 1},
+      {"8-bit stereo", Riff(Cat({Fmt(2, 8), Chunk("data", Noise(3000, 4))})), 1500},
+      {"12-bit mono read as 16-bit words", Riff(Cat({Fmt(1, 12), Chunk("data", Noise(1000, 5))})), 500},
+      {"1-bit mono read as 8-bit bytes", Riff(Cat({Fmt(1, 1), Chunk("data", Noise(301, 22))})), 301},
+      {"8-bit mono in 2-byte frames", Riff(Cat({Fmt(1, 8, 2), Chunk("data", Noise(4000, 6))})), 2000},
+      {"silent 8-bit mono", Riff(Cat({Fmt(1, 8), Chunk("data", Bytes(6, 128))})), 6},
+      {"24-bit samples", Riff(Cat({Fmt(1, 24), Chunk("data", Noise(30, 23))})), 0},
+      {"frame too small for 16-bit stereo", Riff(Cat({Fmt(2, 16, 1), Chunk("data", Words({1, 2}))})), 0},
+      {"samples of no bits", Riff(Cat({Fmt(1, 0, 2), Chunk("data", Noise(30, 24))})), 0},
+      // The last frame takes the pad byte and one byte after the chunk.
+      {"3-byte frames, size not a multiple",
+       Riff(Cat({Fmt(1, 16, 3), RawChunk("data", 3001, Noise(3001, 7)), Bytes(1, 0), Noise(7, 8)})), 1001},
+      // Frames wider than the frame buffer, over blocks of 6553 frames.
+      {"20-byte stereo frames", Riff(Cat({Fmt(2, 16, 20), RawChunk("data", 20 * 7000 + 3, Noise(20 * 7000 + 20, 9))})),
+       7001},
+      // Files that end inside a data chunk keep the codes of the whole frames.
+      {"declared longer by less than a frame, none of it there",
+       Riff(Cat({stereo16, RawChunk("data", 4002, Noise(4000, 10))})), 1000},
+      {"declared longer by less than a frame, half a frame there",
+       Riff(Cat({stereo16, RawChunk("data", 4002, Noise(4002, 11))})), 1000},
+      {"size not a multiple of the frame, file ends with the chunk",
+       Riff(Cat({stereo16, RawChunk("data", 4001, Noise(4001, 12))})), 1000},
+      {"ends one frame after a whole block",
+       Riff(Cat({stereo16, RawChunk("data", 4 * (kBlock + 1), Noise(4 * kBlock, 13))})), kBlock},
+      {"ends half a frame after a whole block",
+       Riff(Cat({stereo16, RawChunk("data", 4 * kBlock + 2, Noise(4 * kBlock + 2, 14))})), kBlock},
+      {"declared as large as a chunk can be", Riff(Cat({mono16, RawChunk("data", 0x7FFFFFFF, Noise(5001, 15))})),
+       2500},
+      // Several data chunks: the scale and the count carry over, and a later
+      // chunk is measured against the peak of the one before (full scale
+      // after a silent one).
+      {"quiet chunk, then a louder one",
+       Riff(Cat({mono16, Chunk("data", Words({0, 8192})), Chunk("data", Noise(200, 26))})), 102},
+      {"silent chunk, then a loud one", Riff(Cat({mono16, Chunk("data", Words({0, 0})), Chunk("data", Noise(40, 27))})),
+       22},
+      {"data chunk of negative size, then one with samples",
+       Riff(Cat({mono16, RawChunk("data", 0x80000010u, {}), Chunk("data", Noise(200, 16))})), 100},
+      {"format replaced between data chunks",
+       Riff(Cat({mono16, Chunk("data", Noise(200, 17)), Chunk("LIST", Noise(5, 18)), Fmt(2, 8),
+                 Chunk("data", Noise(300, 19))})),
+       250},
+      {"frame size 0 with an empty chunk", Riff(Cat({Fmt(1, 16, 0), Chunk("data", {})})), 0},
+      {"frame size 0 with samples", Riff(Cat({Fmt(1, 16, 0), Chunk("data", Words({1, 2}))})), 0},
+  };
+}
+
+// Files as sox and ffmpeg write them, made at test time: OUT stands for the
+// file, and every frame of each must become a code.
+const struct {
+  const char* command;
+  size_t codes;
+} kMade[] = {
+    {"sox -n -r 24000 -c 1 -b 16 -e signed-integer OUT synth 1.5 sine 440 vol 0.4", 36000},
+    {"sox -n -r 8000 -c 2 -b 8 -e unsigned-integer OUT synth 0.03 sine 440 sine 300 vol 0.5", 240},
+    // Text tags in "bext" and "LIST" chunks before the samples.
+    {"ffmpeg -v error -y -f lavfi -i aevalsrc=exprs=0.4*sin(440*2*PI*t)|0.3*sin(300*2*PI*t+1):s=8000:d=0.03 "
+     "-c:a pcm_s16le -fflags +bitexact -write_bext 1 -metadata title=Kick OUT",
+     240},
+    {"ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=0.03:sample_rate=8000 -c:a pcm_u8 "
+     "-fflags +bitexact OUT",
+     240},
+    // Refused: the extensible and floating-point format tags, and 24-bit
+    // samples under the plain PCM tag.
+    {"sox -n -r 8000 -c 1 -b 24 OUT synth 0.01 sine 440", 0},
+    {"sox -n -r 8000 -c 1 -e floating-point -b 32 OUT synth 0.01 sine 440", 0},
+    {"sox -n -r 8000 -c 1 -b 24 -t wavpcm OUT synth 0.01 sine 440", 0},
+};
+
+TEST_F(WavToDmx, BlockEngineConvertsAsFrameByFrame) {
+  std::vector<EquivalenceCase> cases = hand_built();
+  for (const auto& m : kMade) {
+    std::vector<std::string> argv;
+    std::istringstream words(m.command);
+    for (std::string w; words >> w;) argv.push_back(w == "OUT" ? Path("made.wav") : w);
+    RunResult r = RunProgram(argv);
+    ASSERT_EQ(r.status, 0) << m.command << ": " << r.err;
+    cases.push_back({m.command, ReadBytes(Path("made.wav")), m.codes});
+  }
+  // Both codes (mu_law 2 writes linear codes too), with and without
+  // inversion and automatic scaling.
+  const struct {
+    int mu_law, invert, autoscale;
+  } settings[] = {{1, 0, 0}, {1, 1, 1}, {0, 0, 1}, {2, 1, 0}};
+  for (const EquivalenceCase& c : cases) {
+    ASSERT_TRUE(WriteBytes(Path("in.wav"), c.wav));
+    for (const auto& s : settings) {
+      SCOPED_TRACE(testing::Message() << c.what << ", mu_law " << s.mu_law << " invert " << s.invert
+                                      << " autoscale " << s.autoscale);
+      mu_law = s.mu_law;
+      invert = s.invert;
+      autoscale = s.autoscale;
+      EraseTextBuffer();
+      uint32_t reference = Convert(ReferenceWAVToDMX, Path("in.wav"), Path("out.bin"));
+      int reference_outcome = conversion_outcome;
+      Lines reference_log = ReportLog();
+      Bytes reference_image = Image();
+      EraseTextBuffer();
+      EXPECT_EQ(ConvertWav(c.wav), reference);
+      EXPECT_EQ(conversion_outcome, reference_outcome);
+      EXPECT_EQ(ReportLog(), reference_log);
+      EXPECT_TRUE(Image() == reference_image) << "images differ";
+      if (!s.autoscale) {
+        EXPECT_EQ(Image().size(), c.codes);
+      }
+    }
+  }
 }
 
 }  // namespace
