@@ -23,7 +23,9 @@ const double trim_threshold = 0.001;
 static const double pi = 3.14159265358979323846;
 
 static std::string format(const char* fmt, ...)
-#if defined(__GNUC__)
+#if defined(__MINGW32__)  // MinGW-w64's own C99 printf, not msvcrt's
+    __attribute__((format(gnu_printf, 1, 2)))
+#elif defined(__GNUC__)
     __attribute__((format(printf, 1, 2)))
 #endif
     ;
