@@ -30,8 +30,8 @@ static bool is_console(DWORD which) {
 int wmain(int argc, wchar_t** wargv) {
   // Binary standard streams: an image or a WAV file piped in or out keeps
   // its bytes 0x0A and 0x1A, and a report redirected to a file has the
-  // same bytes as on Linux (lines end in LF, which every Windows editor
-  // since Windows 10 shows as lines).
+  // same bytes as on Linux (lines end in LF alone, which Notepad shows as
+  // lines since Windows 10 version 1809).
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
