@@ -220,5 +220,5 @@ cp "$in/drum.wav" "$unpacked/kick.wav"
 (cd "$unpacked" && "$wine64" quorix-cli.exe prepare kick.wav kick.bin >/dev/null) ||
   fail "quorix-cli.exe prepare kick.wav kick.bin failed in the unpacked zip"
 cmp -s "$unpacked/kick.bin" "$in/kick.bin" || fail "the unpacked converter prepared another image than Linux"
-echo "wincli: the unpacked release zip ($contents) prepares kick.bin as Linux does"
+echo "wincli: the unpacked release zip (${contents% }) prepares kick.bin as Linux does"
 echo "wincli: $rows rows passed"
