@@ -9,9 +9,15 @@
 #   make winlibs
 #               builds the static Windows libraries of the converter from
 #               Debian's source packages (scripts/winlibs.pins), once
+#   make build-wincli
+#               builds the converter for Windows, build/wincli/quorix-cli.exe
+#   make release
+#               puts QUORIX.exe (32-bit), quorix-cli.exe (64-bit) and
+#               README-windows.txt into build/release/QUORIX-VERSION-windows.zip
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all setup build build-windows winlibs test test-native test-sanitize test-e2e run demo bench fuzz install clean
+.PHONY: all setup build build-windows winlibs build-wincli release test test-native test-sanitize test-e2e \
+	test-wincli run demo bench fuzz install clean
 
 all: build
 
@@ -37,6 +43,21 @@ winlibs:
 	@scripts/setup.sh winlibs
 	JOBS=$(JOBS) scripts/winlibs.sh
 
+# The converter as one static 64-bit Windows program, linked with them.
+build-wincli: winlibs
+	cmake --preset wincli >/dev/null
+	cmake --build --preset wincli -j $(JOBS)
+
+VERSION := $(shell sed -n 's/^project.QUORIX VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+RELEASE_ZIP := build/release/QUORIX-$(VERSION)-windows.zip
+
+# What Windows users download: the 32-bit desktop program and the converter.
+release: setup build-wincli
+	@scripts/setup.sh windows
+	cmake --preset win32 >/dev/null
+	cmake --build --preset win32 -j $(JOBS)
+	@scripts/release.sh $(RELEASE_ZIP)
+
 test-native: build
 	ctest --preset default -j $(JOBS)
 
@@ -50,7 +71,12 @@ test-sanitize: setup
 test-e2e: build
 	@scripts/e2e.sh
 
-test: test-native test-sanitize test-e2e
+# The Windows converter under Wine against the Linux one, and the release
+# zip unpacked alone.
+test-wincli: build release
+	tests/wincli/compare.sh build/bin/quorix build/wincli/quorix-cli.exe $(RELEASE_ZIP)
+
+test: test-native test-sanitize test-e2e test-wincli
 
 run: setup
 	@scripts/run-windows.sh

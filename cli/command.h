@@ -16,6 +16,10 @@ extern const Command prepare_command;
 extern const Command listen_command;
 extern const Command info_command;
 
+// The converter itself: `quorix COMMAND ...` with the arguments in UTF-8.
+// main() calls it on POSIX systems, wmain() in cli/main_win.cpp on Windows.
+int quorix_main(int argc, char** argv);
+
 // Exit statuses shared by every command.
 enum { EXIT_FINISHED = 0, EXIT_FAILED = 1, EXIT_BAD_INPUT = 2, EXIT_USAGE = 64 };
 

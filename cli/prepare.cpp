@@ -34,7 +34,12 @@ static bool parse_whole(const char* text, double lo, double hi, double* v) {
 // "kick.bin" and chip 2 give "kick-2.bin"; a name without an extension gets
 // the number at its end.
 static std::string chip_name(const std::string& out, uint32_t n) {
+#ifdef _WIN32
+  // "sets.v2\kick" and "D:kick" have no extension on Windows either.
+  size_t slash = out.find_last_of("/\\:");
+#else
   size_t slash = out.rfind('/');
+#endif
   size_t base = slash == std::string::npos ? 0 : slash + 1;
   size_t dot = out.rfind('.');
   std::string number = "-" + std::to_string(n);

@@ -88,7 +88,7 @@ static int copy_name(char* dest, const char* name) {
   return 1;
 }
 
-int main(int argc, char** argv) {
+int quorix_main(int argc, char** argv) {
   if (argc < 2) return usage_error("no command given", NULL);
   const char* command = argv[1];
   if (is_help(command) || (argc > 2 && is_help(argv[2]) && (strcmp(command, "wav2dmx") == 0 ||
@@ -177,6 +177,11 @@ int main(int argc, char** argv) {
   }
 }
 
+// On Windows, wmain in cli/main_win.cpp starts the converter; the pictures
+// are linked in there and drawn with the system's fonts.
+#ifndef _WIN32
+int main(int argc, char** argv) { return quorix_main(argc, argv); }
+
 // The pictures' text is drawn with fonts fontconfig finds (in the plot
 // module); it keeps what it found for the life of the process and never
 // frees it, which LeakSanitizer would report when a sanitizer build that
@@ -184,3 +189,4 @@ int main(int argc, char** argv) {
 // Leaks of our own are still reported.
 extern "C" const char* __lsan_default_suppressions(void);
 extern "C" const char* __lsan_default_suppressions(void) { return "leak:libfontconfig.so\n"; }
+#endif

@@ -11,6 +11,12 @@
 
 #include <algorithm>
 
+#ifdef _WIN32
+#include <io.h>
+
+#include "voice/winfile.h"
+#endif
+
 // Bytes libsndfile reads through its virtual I/O: a block in memory, or
 // standard input kept as it is read. A pipe cannot seek, and some formats
 // (FLAC among them) look back at what they read, so what came from the pipe
@@ -140,7 +146,20 @@ AudioFilePtr open_audio(const std::string& path, std::string* error, bool* canno
   AudioFilePtr file(new AudioFile);
   int fd = 0;
   if (path != "-") {
+#ifdef _WIN32
+    // The name is UTF-8; the wide call opens it whatever the code page.
+    // Windows refuses to open a folder as a file, so a folder is told apart
+    // first, as on other systems. Standard input is in binary mode already.
+    const std::wstring name = widen(path);
+    struct _stat64 st;
+    if (_wstat64(name.c_str(), &st) == 0 && (st.st_mode & _S_IFDIR)) {
+      *error = path + " is a folder";
+      return nullptr;
+    }
+    fd = file->fd = _wopen(name.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+#else
     fd = file->fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+#endif
     if (fd < 0) {
       *error = "cannot open " + path + ": " + strerror(errno);
       if (cannot_open) *cannot_open = true;
