@@ -297,6 +297,9 @@ bool encode_wav(const float* samples, size_t n, int rate, WavSamples kind,
   }
   // 16-bit output: +1.0 becomes 32767 rather than wrapping around.
   sf_command(sf, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+  // A float file would get a PEAK chunk stamped with the time of writing:
+  // the same image would give a different file every second.
+  sf_command(sf, SFC_SET_ADD_PEAK_CHUNK, nullptr, SF_FALSE);
   bool ok = sf_writef_float(sf, samples, (sf_count_t)n) == (sf_count_t)n;
   if (!ok) *error = sf_strerror(sf);
   sf_close(sf);
