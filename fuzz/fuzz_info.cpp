@@ -7,44 +7,35 @@
 //
 // Invariants: a file is exactly one of image, sound or unusable, by the
 // rule of inspect.h (an empty, too large or damaged sound file is
-// unusable, as listen refuses it); an image's regions cover it, each split into sound,
-// padding and erased tail; levels and peaks stay within full scale; the
-// JSON parses back with the kind and regions it reported; listen renders
-// each region less its first byte plus the gap, within full scale.
+// unusable, as listen refuses it); an image's regions cover it, each split
+// into sound, padding and erased tail; levels and peaks stay within full
+// scale; the JSON parses back with the kind and regions it reported; listen
+// renders each region less its first byte plus the gap, within full scale.
 #include <math.h>
-#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
 #include <nlohmann/json.hpp>
 
+#include "fuzz/fuzz_prepare.h"
 #include "inspect/inspect.h"
 #include "inspect/listen.h"
 #include "inspect/plot.h"
 #include "inspect/report.h"
 
-#define CHECK(cond, what)                                                      \
-  do {                                                                         \
-    if (!(cond)) {                                                             \
-      fprintf(stderr, "fuzz_info: %s (%s, line %d)\n", what, #cond, __LINE__); \
-      abort();                                                                 \
-    }                                                                          \
-  } while (0)
+#define CHECK(cond, what) do { if (!(cond)) return what; } while (0)
 
-extern "C" int QuorixFuzzInfo(const uint8_t* data, size_t size) {
-  if (size < 1) return 0;
-  uint8_t flags = data[0];
-  data++;
+const char* FuzzInfoOne(const uint8_t* data, size_t size) {
+  if (size < 1) return nullptr;
+  const uint8_t flags = *data++;
   size--;
   InspectOptions options;
   const Machine* machine = &machines[(flags & 7) % machine_count];
   options.image.machine = options.sound.machine = machine;
   static const SampleCode codes[] = {SampleCode::u255, SampleCode::linear, SampleCode::linear_inverted};
-  if ((flags >> 3) & 3) {
-    options.image.code = codes[((flags >> 3) & 3) - 1];
-    options.image.code_given = true;
-  }
+  options.image.code_given = (flags >> 3) & 3;
+  if (options.image.code_given) options.image.code = codes[((flags >> 3) & 3) - 1];
   if ((flags & 0x40) && size >= 4) {
     uint32_t v;
     memcpy(&v, data, 4);
@@ -56,14 +47,26 @@ extern "C" int QuorixFuzzInfo(const uint8_t* data, size_t size) {
   FileReport r = inspect_memory("fuzz.bin", data, size, options);
   AudioFormat format;
   bool sound = size > 0 && is_sound_file(data, size, &format);
-  bool refused = !sound && !why_not_an_image(data, size, size).empty();
-  if (refused)
+  if (!sound && !why_not_an_image(data, size, size).empty())
     CHECK(r.kind == FileKind::unusable && !r.error.empty(), "an empty, large or damaged file was used");
   else
     CHECK(r.kind == (sound ? FileKind::sound : FileKind::image), "kind against the rule");
 
-  if (r.kind == FileKind::image) {
+  const char* kind = r.kind == FileKind::image ? "image" : r.kind == FileKind::sound ? "sound" : "unusable";
+  std::string text = report_text(r);
+  CHECK(r.kind == FileKind::unusable ? text.empty() : text.rfind("fuzz.bin\n", 0) == 0, "text block");
+  nlohmann::json j = nlohmann::json::parse(report_json(r));
+  CHECK(j["file"] == "fuzz.bin" && j["size"] == r.size && j["kind"] == kind, "JSON names the file and its kind");
+
+  if (r.kind == FileKind::sound) {
+    const SoundFacts& s = r.sound;
+    CHECK(s.frames >= 0 && s.peak >= 0 && isfinite(s.peak) && isfinite(s.dc_offset), "sound facts");
+    CHECK(fabs(s.dc_offset) <= s.peak + 1e-6, "DC offset beyond the peak");
+    CHECK(s.fits.size() == machine_count, "a fit per machine");
+    CHECK(s.envelope.low.size() <= 2048 && s.envelope.low.size() == s.envelope.high.size(), "envelope");
+  } else if (r.kind == FileKind::image) {
     const ImageFacts& f = r.image;
+    CHECK(j["regions"].size() == f.regions.size(), "JSON regions");
     uint64_t covered = 0;
     for (const RegionFacts& g : f.regions) {
       CHECK(g.span.offset == covered, "regions leave a gap");
@@ -73,57 +76,41 @@ extern "C" int QuorixFuzzInfo(const uint8_t* data, size_t size) {
       CHECK(g.play_seconds >= g.sound_seconds && g.sound_seconds >= 0, "times");
     }
     CHECK(covered == size, "regions do not cover the image");
-  } else if (r.kind == FileKind::sound) {
-    const SoundFacts& s = r.sound;
-    CHECK(s.frames >= 0 && s.peak >= 0 && isfinite(s.peak) && isfinite(s.dc_offset), "sound facts");
-    CHECK(fabs(s.dc_offset) <= s.peak + 1e-6, "DC offset beyond the peak");
-    CHECK(s.fits.size() == machine_count, "a fit per machine");
-    CHECK(s.envelope.low.size() <= 2048 && s.envelope.low.size() == s.envelope.high.size(), "envelope");
-  }
 
-  std::string text = report_text(r);
-  CHECK(r.kind == FileKind::unusable ? text.empty() : text.rfind("fuzz.bin\n", 0) == 0, "text block");
-  nlohmann::json j = nlohmann::json::parse(report_json(r));
-  CHECK(j["file"] == "fuzz.bin" && j["size"] == r.size, "JSON names the file");
-  CHECK(j["kind"] == (r.kind == FileKind::image   ? "image"
-                      : r.kind == FileKind::sound ? "sound"
-                                                  : "unusable"),
-        "JSON kind");
-  if (r.kind == FileKind::image) CHECK(j["regions"].size() == r.image.regions.size(), "JSON regions");
-
-  if (r.kind == FileKind::image) {
     ListenOptions listen;
-    listen.code = r.image.code;
+    listen.code = f.code;
     listen.curve = (flags & 0x80) != 0;
-    listen.rate = r.image.rate;
+    listen.rate = f.rate;
     listen.region = machine->region;
-    listen.only_region = (int)(r.bytes[0] % (r.image.regions.size() + 2));
+    listen.only_region = (int)(r.bytes[0] % (f.regions.size() + 2));
     std::vector<float> samples;
     std::string error;
     bool ok = render_regions(r.bytes.data(), r.bytes.size(), listen, &samples, &error);
-    CHECK(ok == ((size_t)listen.only_region <= r.image.regions.size()), "region choice");
-    if (ok) {
-      size_t gap = (size_t)llround(listen.rate * listen_gap_ms / 1000.0), want = 0;
-      for (size_t i = 0; i < r.image.regions.size(); i++)
-        if (!listen.only_region || (size_t)listen.only_region == i + 1)
-          want += r.image.regions[i].span.length - 1 + gap;
-      CHECK(samples.size() == want, "rendered length");
-      for (float v : samples) CHECK(v >= -1 && v <= 1, "rendered level");
-    }
+    CHECK(ok == ((size_t)listen.only_region <= f.regions.size()), "region choice");
+    size_t gap = (size_t)llround(listen.rate * listen_gap_ms / 1000.0), want = 0;
+    for (size_t i = 0; i < f.regions.size(); i++)
+      if (!listen.only_region || (size_t)listen.only_region == i + 1) want += f.regions[i].span.length - 1 + gap;
+    CHECK(!ok || samples.size() == want, "rendered length");
+    for (float v : samples) CHECK(v >= -1 && v <= 1, "rendered level");
   }
 
   if ((flags & 0x20) && r.kind != FileKind::unusable) {
     std::vector<uint8_t> png;
     std::string error;
     PlotSize small = {plot_min_width, plot_min_height};
-    bool drawn = r.kind == FileKind::image
-                     ? plot_image(r.name, r.bytes.data(), r.image, small, &png, &error)
-                     : plot_sound(r.name, r.sound, *fit_of(r.sound, machine), small, &png, &error);
+    bool drawn = r.kind == FileKind::image ? plot_image(r.name, r.bytes.data(), r.image, small, &png, &error)
+                                           : plot_sound(r.name, r.sound, *fit_of(r.sound, machine), small, &png, &error);
     CHECK(drawn && png.size() > 8 && memcmp(png.data(), "\x89PNG\r\n\x1a\n", 8) == 0, "picture");
   }
-  return 0;
+  return nullptr;
 }
 
 #ifndef QUORIX_FUZZ_REPLAY
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) { return QuorixFuzzInfo(data, size); }
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (const char* failed = FuzzInfoOne(data, size)) {
+    fprintf(stderr, "fuzz_info: %s\n", failed);
+    abort();
+  }
+  return 0;
+}
 #endif

@@ -26,10 +26,8 @@
 
 #include "voice/prepare.h"
 
-static std::string failed(const char* what) { return what; }
-
-std::string FuzzPrepareOne(const uint8_t* data, size_t size) {
-  if (size < 5) return "";
+const char* FuzzPrepareOne(const uint8_t* data, size_t size) {
+  if (size < 5) return nullptr;
   static const double rates[] = {0, 1000, 200000, 8000, 44100, 27350.5, 96000, 11025};
   static const uint32_t regions[] = {0, 2, 3, 64, 2048, 4096, 8192, 16384};
   static const uint32_t chips[] = {0, 2048, 4096, 8192, 16384, 0, 0, 0};
@@ -50,51 +48,47 @@ std::string FuzzPrepareOne(const uint8_t* data, size_t size) {
   o.fade_ms = data[3];
   o.gain_db = (int8_t)data[4];
   VoiceSettings s;
-  if (!resolve_options(o, &s).empty()) return "";
+  if (!resolve_options(o, &s).empty()) return nullptr;
 
   std::string error;
   AudioFilePtr file = open_audio_memory(data + 5, size - 5, &error);
-  if (!file) return error.empty() ? failed("a file refused without a reason") : "";
+  if (!file) return error.empty() ? "a file refused without a reason" : nullptr;
   PreparedVoice v = prepare_voice(*file, o);
 
   for (const std::string& line : v.report)
-    if (line.empty() || line.find('\n') != std::string::npos) return failed("a report line empty or broken");
-  if (v.outcome != PrepareOutcome::finished) {
-    if (v.error.empty()) return failed("refused without a reason");
-    if (!v.files.empty()) return failed("an image from a refused input");
-    return "";
-  }
+    if (line.empty() || line.find('\n') != std::string::npos) return "a report line empty or broken";
+  if (v.outcome != PrepareOutcome::finished)
+    return v.error.empty() ? "refused without a reason" : !v.files.empty() ? "an image from a refused input" : nullptr;
 
   const uint32_t room = s.region - 1;
-  if (v.kept > room) return failed("more sound than the region holds");
-  if (!o.cut && v.cut != 0) return failed("cut with --no-cut");
-  if (v.files.size() != s.files) return failed("not one file per chip");
+  if (v.kept > room) return "more sound than the region holds";
+  if (!o.cut && v.cut != 0) return "cut with --no-cut";
+  if (v.files.size() != s.files) return "not one file per chip";
   std::vector<uint8_t> whole;
   for (const auto& f : v.files) {
-    if (f.size() != v.files[0].size()) return failed("chip files of different sizes");
+    if (f.size() != v.files[0].size()) return "chip files of different sizes";
     whole.insert(whole.end(), f.begin(), f.end());
   }
   size_t expected = o.pad ? std::max(s.region, s.chip) : 1 + v.kept;
-  if (whole.size() != expected) return failed("the image is not of the layout's size");
+  if (whole.size() != expected) return "the image is not of the layout's size";
   uint8_t first = !o.code_given || o.code == o.machine->code ? o.machine->first_byte : 0x80;
-  if (whole[0] != first) return failed("the first byte is not the machine's");
+  if (whole[0] != first) return "the first byte is not the machine's";
   for (size_t i = 1 + v.kept; i < whole.size(); i++)
-    if (whole[i] != 0x80) return failed("the padding is not the zero code");
-  if (v.preview.size() != (o.pad ? room : v.kept)) return failed("the preview is not the region's length");
+    if (whole[i] != 0x80) return "the padding is not the zero code";
+  if (v.preview.size() != (o.pad ? room : v.kept)) return "the preview is not the region's length";
 
   double loudest = 0;
   for (size_t i = 1; i <= v.kept; i++) loudest = std::max(loudest, fabs(code_output(whole[i], s.code)));
-  if (v.peak == 0 && loudest != 0) return failed("a silent sound with codes that are not zero");
-  if (o.normalize && v.clipped != 0) return failed("a normalized sound clipped");
+  if (v.peak == 0 && loudest != 0) return "a silent sound with codes that are not zero";
+  if (o.normalize && v.clipped != 0) return "a normalized sound clipped";
   if (o.normalize && v.peak > 0 && fabs(loudest - code_full_scale(s.code)) > 1e-9)
-    return failed("a normalized sound short of full scale");
-  return "";
+    return "a normalized sound short of full scale";
+  return nullptr;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::string failure = FuzzPrepareOne(data, size);
-  if (!failure.empty()) {
-    fprintf(stderr, "fuzz_prepare: %s\n", failure.c_str());
+  if (const char* failed = FuzzPrepareOne(data, size)) {
+    fprintf(stderr, "fuzz_prepare: %s\n", failed);
     abort();
   }
   return 0;

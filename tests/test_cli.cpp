@@ -29,10 +29,9 @@ class Cli : public EngineTest {
   }
   // Runs the converter in the scratch folder, with quorix.ini looked for
   // there unless `env` says otherwise.
-  RunResult Run(std::vector<std::string> args, std::vector<std::string> env = {}) {
-    args.insert(args.begin(), QUORIX_CLI);
+  RunResult Run(const std::vector<std::string>& args, std::vector<std::string> env = {}) {
     if (env.empty()) env.push_back("QUORIX_PATH=" + dir);
-    return RunProgram(args, dir, env);
+    return Quorix(args, env);
   }
 };
 

@@ -1,7 +1,6 @@
 // quorix info and listen as processes, on the files owners really point
 // them at: folders, pipes, unreadable and huge files, damaged sound files;
 // the JSON for scripts; the pictures.
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,47 +10,33 @@
 
 namespace {
 
-class Info : public ::testing::Test {
+// A scratch folder holding tone.wav, 0.3 s of a stereo tone at 44.1 kHz
+// written by sox.
+class Info : public ScratchTest {
  protected:
-  void SetUp() override { dir = MakeTempDir(); }
-  void TearDown() override { RemoveTree(dir); }
-  std::string Path(const std::string& name) const { return dir + "/" + name; }
-  RunResult Run(std::vector<std::string> args, std::vector<std::string> prefix = {}) {
-    args.insert(args.begin(), QUORIX_CLI);
-    args.insert(args.begin(), prefix.begin(), prefix.end());
-    return RunProgram(args, dir);
+  void SetUp() override {
+    ScratchTest::SetUp();
+    RunResult sox = RunProgram({"sox", "-n", "-r", "44100", "-c", "2", "-b", "16", Path("tone.wav"), "synth", "0.3",
+                                "sine", "300"});
+    ASSERT_EQ(sox.status, 0) << sox.err;
   }
-  // A 0.3-second stereo tone at 44.1 kHz, written by sox.
-  void Sox(const std::string& name,
-           const std::vector<std::string>& effects = {"synth", "0.3", "sine", "300"}) {
-    std::vector<std::string> args = {"sox", "-n", "-r", "44100", "-c", "2", "-b", "16", Path(name)};
-    args.insert(args.end(), effects.begin(), effects.end());
-    RunResult r = RunProgram(args);
-    ASSERT_EQ(r.status, 0) << r.err;
-  }
-  std::string dir;
 };
 
 TEST_F(Info, UnusableFilesEachGetAReason) {
-  Sox("tone.wav");
   ASSERT_TRUE(WriteBytes(Path("good.bin"), Bytes(4096, 0x80)));
   ASSERT_TRUE(WriteBytes(Path("empty.bin"), {}));
   ASSERT_EQ(mkdir(Path("folder.bin").c_str(), 0755), 0);
   ASSERT_EQ(mkfifo(Path("fifo.bin").c_str(), 0644), 0);  // no writer: must not hang
   ASSERT_TRUE(WriteBytes(Path("locked.bin"), Bytes(4096, 0x80)));
   ASSERT_EQ(chmod(Path("locked.bin").c_str(), 0), 0);
-  Bytes damaged = ReadBytes(Path("tone.wav"));
-  damaged.resize(30);
-  ASSERT_TRUE(WriteBytes(Path("damaged.wav"), damaged));
-  // 4 GB without writing them: info must refuse it unread.
-  int fd = open(Path("huge.bin").c_str(), O_CREAT | O_WRONLY, 0644);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(ftruncate(fd, (off_t)4 << 30), 0);
-  close(fd);
+  Bytes tone = ReadBytes(Path("tone.wav"));
+  ASSERT_TRUE(WriteBytes(Path("damaged.wav"), Bytes(tone.begin(), tone.begin() + 30)));
+  ASSERT_TRUE(WriteBytes(Path("huge.bin"), {}));
+  ASSERT_EQ(truncate(Path("huge.bin").c_str(), (off_t)4 << 30), 0);  // 4 GB, never written: refused unread
   // Root reads anything; run as nobody for the unreadable file to be so.
-  std::vector<std::string> as_user;
+  Lines as_user = {QUORIX_CLI};
   if (geteuid() == 0) {
-    as_user = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+    as_user.insert(as_user.begin(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
     ASSERT_EQ(chmod(dir.c_str(), 0755), 0);
   }
   const struct {
@@ -66,18 +51,16 @@ TEST_F(Info, UnusableFilesEachGetAReason) {
       {"damaged.wav", "starts like a sound file (RIFF) but libsndfile cannot read it"},
       {"huge.bin", "not an EPROM image: 4294967296 bytes"},
   };
-  std::vector<std::string> args = {"info", "good.bin"};
+  Lines args = as_user;
+  args.insert(args.end(), {"info", "good.bin"});
   for (const auto& b : bad) args.push_back(b.file);
   args.push_back("tone.wav");
-
-  RunResult info = Run(args, as_user);
+  RunResult info = RunProgram(args, dir);
   EXPECT_EQ(info.status, 2);
   Lines err = SplitLines(info.err);
   ASSERT_EQ(err.size(), std::size(bad)) << info.err;
-  for (size_t i = 0; i < std::size(bad); i++) {
-    std::string head = std::string("quorix info: ") + bad[i].file + ": ";
-    EXPECT_EQ(err[i].rfind(head + bad[i].reason, 0), 0u) << err[i];
-  }
+  for (size_t i = 0; i < std::size(bad); i++)
+    EXPECT_EQ(err[i].rfind(std::string("quorix info: ") + bad[i].file + ": " + bad[i].reason, 0), 0u) << err[i];
   // The usable files are still reported, in order.
   EXPECT_EQ(info.out.rfind("good.bin\n  kind: EPROM image\n", 0), 0u) << info.out;
   EXPECT_NE(info.out.find("\n\ntone.wav\n  kind: sound file\n"), std::string::npos) << info.out;
@@ -87,75 +70,56 @@ TEST_F(Info, UnusableFilesEachGetAReason) {
   ASSERT_TRUE(WriteBytes(Path("old.wav"), {1, 2, 3}));
   ASSERT_EQ(chmod(Path("old.wav").c_str(), 0666), 0);
   for (const auto& b : bad) {
-    SCOPED_TRACE(b.file);
-    RunResult r = Run({"listen", b.file, "old.wav"}, as_user);
-    EXPECT_EQ(r.status, 2);
+    Lines listen = as_user;
+    listen.insert(listen.end(), {"listen", b.file, "old.wav"});
+    RunResult r = RunProgram(listen, dir);
+    EXPECT_EQ(r.status, 2) << b.file;
     EXPECT_EQ(r.err.rfind(std::string("quorix listen: ") + b.file + ": ", 0), 0u) << r.err;
-    EXPECT_EQ(ReadBytes(Path("old.wav")), Bytes({1, 2, 3}));
   }
-  RunResult sound = Run({"listen", "tone.wav", "old.wav"});
+  RunResult sound = Quorix({"listen", "tone.wav", "old.wav"});
   EXPECT_EQ(sound.status, 2);
   EXPECT_NE(sound.err.find("a sound file (WAV"), std::string::npos) << sound.err;
+  EXPECT_EQ(ReadBytes(Path("old.wav")), Bytes({1, 2, 3}));
 }
 
 // One object per line, each with the keys the README promises.
 TEST_F(Info, JsonForScripts) {
-  Sox("tone.wav");
   Bytes image(8192, 0x80);
   image[5000] = 0xC0;
   ASSERT_TRUE(WriteBytes(Path("image.bin"), image));
-  RunResult r = Run({"info", "--json", "image.bin", "tone.wav", "gone.bin"});
+  RunResult r = Quorix({"info", "--json", "image.bin", "tone.wav", "gone.bin"});
   EXPECT_EQ(r.status, 2);
   Lines lines = SplitLines(r.out);
   ASSERT_EQ(lines.size(), 3u) << r.out;
   auto img = nlohmann::json::parse(lines[0]), wav = nlohmann::json::parse(lines[1]),
        gone = nlohmann::json::parse(lines[2]);
-
-  EXPECT_EQ(img["file"], "image.bin");
-  EXPECT_EQ(img["kind"], "image");
-  EXPECT_EQ(img["size"], 8192);
-  EXPECT_EQ(img["eprom"], "2764");
-  EXPECT_EQ(img["machine"], "dmx");
-  EXPECT_EQ(img["code"], "u255");
-  EXPECT_EQ(img["rate"], 27200);
-  EXPECT_EQ(img["factory"], nullptr);
-  for (const char* key : {"crc32", "sha1", "likely_code", "region_size", "warnings"})
-    EXPECT_TRUE(img.contains(key)) << key;
+  // The values of `want`, and the keys of `present` with any value.
+  auto expect = [](const nlohmann::json& j, const nlohmann::json& want, const Lines& present) {
+    for (const auto& item : want.items()) EXPECT_EQ(j.value(item.key(), nlohmann::json("missing")), item.value()) << item.key();
+    for (const std::string& key : present) EXPECT_TRUE(j.contains(key)) << key;
+  };
+  expect(img,
+         {{"file", "image.bin"}, {"kind", "image"}, {"size", 8192}, {"eprom", "2764"}, {"machine", "dmx"},
+          {"code", "u255"}, {"rate", 27200}, {"factory", nullptr}},
+         {"crc32", "sha1", "likely_code", "region_size", "warnings"});
   ASSERT_EQ(img["regions"].size(), 2u);
-  const auto& second = img["regions"][1];
-  EXPECT_EQ(second["offset"], 4096);
-  EXPECT_EQ(second["first_byte"], 0x80);
-  EXPECT_EQ(second["first_byte_is_zero"], true);
-  EXPECT_EQ(second["used"], 5000 - 4096 + 1);
-  EXPECT_EQ(second["padding"], 4096 - (5000 - 4096 + 1));
-  EXPECT_EQ(second["erased_tail"], 0);
-  EXPECT_EQ(img["regions"][0]["peak_dbfs"], nullptr);  // silent
-  for (const char* key : {"length", "peak_dbfs", "play_seconds", "sound_seconds"})
-    EXPECT_TRUE(second.contains(key)) << key;
-
-  EXPECT_EQ(wav["kind"], "sound");
-  EXPECT_EQ(wav["channels"], 2);
-  EXPECT_EQ(wav["rate"], 44100);
-  EXPECT_EQ(wav["frames"], 13230);
-  for (const char* key : {"container", "encoding", "seconds", "peak_dbfs", "dc_offset", "warnings"})
-    EXPECT_TRUE(wav.contains(key)) << key;
+  expect(img["regions"][0], {{"peak_dbfs", nullptr}}, {});  // silent
+  expect(img["regions"][1],
+         {{"offset", 4096}, {"first_byte", 0x80}, {"first_byte_is_zero", true}, {"used", 5000 - 4096 + 1},
+          {"padding", 4096 - (5000 - 4096 + 1)}, {"erased_tail", 0}},
+         {"length", "peak_dbfs", "play_seconds", "sound_seconds"});
+  expect(wav, {{"kind", "sound"}, {"channels", 2}, {"rate", 44100}, {"frames", 13230}},
+         {"container", "encoding", "seconds", "peak_dbfs", "dc_offset", "warnings"});
   ASSERT_FALSE(wav["fits"].empty());
   EXPECT_EQ(wav["fits"][0]["machine"], "dmx");
   EXPECT_NEAR(wav["fits"][0]["kept_fraction"].get<double>(), 4095 / 27200.0 / 0.3, 1e-9);
-
-  EXPECT_EQ(gone["kind"], "unusable");
-  EXPECT_TRUE(gone["error"].is_string());
-}
-
-uint32_t BigEndian(const Bytes& b, size_t at) {
-  return (uint32_t)b[at] << 24 | b[at + 1] << 16 | b[at + 2] << 8 | b[at + 3];
+  expect(gone, {{"kind", "unusable"}}, {"error"});
 }
 
 TEST_F(Info, PicturesOfTheSizeAsked) {
-  Sox("tone.wav");
   ASSERT_TRUE(WriteBytes(Path("image.bin"), Noise(4096, 5)));
   const struct {
-    std::vector<std::string> args;
+    Lines args;
     uint32_t width, height;
   } cases[] = {
       {{"info", "--plot", "out.png", "image.bin"}, 1000, 360},
@@ -165,14 +129,15 @@ TEST_F(Info, PicturesOfTheSizeAsked) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args[0] + " " + c.args.back());
     unlink(Path("out.png").c_str());
-    RunResult r = Run(c.args);
+    RunResult r = Quorix(c.args);
     ASSERT_EQ(r.status, 0) << r.err;
     Bytes png = ReadBytes(Path("out.png"));
     ASSERT_GE(png.size(), 24u);
-    EXPECT_EQ(Bytes(png.begin(), png.begin() + 8), Bytes({0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}));
-    EXPECT_EQ(std::string(png.begin() + 12, png.begin() + 16), "IHDR");
-    EXPECT_EQ(BigEndian(png, 16), c.width);
-    EXPECT_EQ(BigEndian(png, 20), c.height);
+    // The signature, then the header chunk with the width and height.
+    Bytes head = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+    for (uint32_t v : {c.width, c.height})
+      for (int shift = 24; shift >= 0; shift -= 8) head.push_back((uint8_t)(v >> shift));
+    EXPECT_EQ(Bytes(png.begin(), png.begin() + 24), head);
   }
 }
 

@@ -10,58 +10,35 @@
 
 namespace {
 
-// CRC-32 and SHA-1 of a file, as python3's standard library computes them.
-void PythonSums(const std::string& path, std::string* crc, std::string* sha1) {
-  RunResult r = RunProgram({"python3", "-c",
-                            "import sys, zlib, hashlib\n"
-                            "d = open(sys.argv[1], 'rb').read()\n"
-                            "print('%08x' % (zlib.crc32(d) & 0xffffffff), hashlib.sha1(d).hexdigest())",
-                            path});
-  ASSERT_EQ(r.status, 0) << r.err;
-  Lines words;
-  std::string word;
-  for (char c : r.out) {
-    if (c == ' ' || c == '\n') {
-      if (!word.empty()) words.push_back(word);
-      word.clear();
-    } else {
-      word += c;
-    }
-  }
-  ASSERT_EQ(words.size(), 2u) << r.out;
-  *crc = words[0];
-  *sha1 = words[1];
-}
+class Inspect : public ScratchTest {};
 
-TEST(Inspect, ChecksumsAndFactoryMatch) {
-  std::string dir = MakeTempDir();
+TEST_F(Inspect, ChecksumsAndFactoryMatch) {
   Bytes image = Noise(4096, 11);
-  ASSERT_TRUE(WriteBytes(dir + "/image.bin", image));
-  std::string crc, sha1;
-  PythonSums(dir + "/image.bin", &crc, &sha1);
-  RemoveTree(dir);
-
+  ASSERT_TRUE(WriteBytes(Path("image.bin"), image));
+  // CRC-32 and SHA-1 as python3's standard library computes them.
+  RunResult python = RunProgram({"python3", "-c",
+                                 "import sys, zlib, hashlib; d = open(sys.argv[1], 'rb').read(); "
+                                 "print('%08x' % (zlib.crc32(d) & 0xffffffff), hashlib.sha1(d).hexdigest())",
+                                 Path("image.bin")});
   ImageFacts facts = analyse_image(image.data(), image.size(), ImageOptions());
-  EXPECT_EQ(crc32_hex(facts.sums.crc32), crc);
-  EXPECT_EQ(facts.sums.sha1, sha1);
+  EXPECT_EQ(crc32_hex(facts.sums.crc32) + " " + facts.sums.sha1 + "\n", python.out);
   EXPECT_EQ(facts.factory, nullptr);  // no stock voice is this noise
 
-  // A table that knows this image, by the sums python3 computed; and
-  // entries that agree in all but one respect, which must not match.
-  uint32_t crc_value = (uint32_t)std::stoul(crc, nullptr, 16);
-  std::string other_sha1 = sha1;
+  // A table that knows this image; and entries that agree in all but one
+  // respect, which must not match.
+  std::string other_sha1 = facts.sums.sha1;
   other_sha1[0] = other_sha1[0] == '0' ? '1' : '0';
   const FactoryImage entries[] = {
-      {"Wrong size", "a.u7", "Test", 2048, crc_value, sha1.c_str(), nullptr},
-      {"Same CRC-32 only", "b.u7", "Test", 4096, crc_value, other_sha1.c_str(), nullptr},
-      {"Our voice", "ours.u7", "Test", 4096, crc_value, sha1.c_str(), nullptr},
+      {"Wrong size", "a.u7", "Test", 2048, facts.sums.crc32, facts.sums.sha1.c_str(), nullptr},
+      {"Same CRC-32 only", "b.u7", "Test", 4096, facts.sums.crc32, other_sha1.c_str(), nullptr},
+      {"Our voice", "ours.u7", "Test", 4096, facts.sums.crc32, facts.sums.sha1.c_str(), nullptr},
   };
   const FactoryTable table = {entries, 3};
   ImageOptions options;
   options.factory = &table;
-  facts = analyse_image(image.data(), image.size(), options);
-  ASSERT_NE(facts.factory, nullptr);
-  EXPECT_STREQ(facts.factory->voice, "Our voice");
+  const FactoryImage* found = analyse_image(image.data(), image.size(), options).factory;
+  ASSERT_NE(found, nullptr);
+  EXPECT_STREQ(found->voice, "Our voice");
   image[100] ^= 1;
   EXPECT_EQ(analyse_image(image.data(), image.size(), options).factory, nullptr);
 }
@@ -100,7 +77,7 @@ std::vector<double> HiHat(void) {
   return w;
 }
 
-TEST(Inspect, CodeFromTheBytes) {
+TEST_F(Inspect, CodeFromTheBytes) {
   Bytes erased_tail = Encode(Kick(), SampleCode::u255);
   std::fill(erased_tail.begin() + 300, erased_tail.end(), 0xFF);
   const struct {
@@ -125,7 +102,7 @@ TEST(Inspect, CodeFromTheBytes) {
   }
 }
 
-TEST(Inspect, RegionFacts) {
+TEST_F(Inspect, RegionFacts) {
   // Two 2048-byte regions of a Perc card: the first clean (zero code, 999
   // bytes of sound peaking at code 0xF0, padding); the second starting
   // with 0x3C and ending in 48 erased bytes.
@@ -140,29 +117,20 @@ TEST(Inspect, RegionFacts) {
   options.machine = find_machine("dmx-perc");
   options.rate = 25000;
   ImageFacts f = analyse_image(image.data(), image.size(), options);
-  ASSERT_EQ(f.regions.size(), 2u);
   ASSERT_NE(f.eprom, nullptr);
   EXPECT_STREQ(f.eprom->name, "2732");
   EXPECT_EQ(f.rate, 25000);
-
+  ASSERT_EQ(f.regions.size(), 2u);
+  // Offset, first byte and whether it is silence, used, padding, erased tail.
+  auto split = [](const RegionFacts& r) {
+    return std::make_tuple(r.span.offset, r.first_byte, r.first_is_zero, r.used, r.padding, r.erased_tail);
+  };
+  EXPECT_EQ(split(f.regions[0]), std::make_tuple(0u, (uint8_t)0x80, true, 1000u, 1048u, 0u));
+  EXPECT_EQ(split(f.regions[1]), std::make_tuple(2048u, (uint8_t)0x3C, false, 2048u - 48, 0u, 48u));
   const RegionFacts& a = f.regions[0];
-  EXPECT_EQ(a.span.offset, 0u);
-  EXPECT_TRUE(a.first_is_zero);
-  EXPECT_EQ(a.used, 1000u);
-  EXPECT_EQ(a.padding, 1048u);
-  EXPECT_EQ(a.erased_tail, 0u);
-  // 0xF0: chord 7, step 0, ((2 * 0 + 33) << 7) - 33 = 4191 of 8031.
-  EXPECT_NEAR(to_dbfs(a.peak), 20 * log10(4191.0 / 8031), 1e-9);
+  EXPECT_NEAR(a.peak, G711Level(0xF0) / 8031.0, 1e-12);
   EXPECT_NEAR(a.play_seconds, 2047 / 25000.0, 1e-12);
   EXPECT_NEAR(a.sound_seconds, 999 / 25000.0, 1e-12);
-
-  const RegionFacts& b = f.regions[1];
-  EXPECT_EQ(b.span.offset, 2048u);
-  EXPECT_EQ(b.first_byte, 0x3C);
-  EXPECT_FALSE(b.first_is_zero);
-  EXPECT_EQ(b.erased_tail, 48u);
-  EXPECT_EQ(b.used, 2048u - 48);
-  EXPECT_EQ(b.padding, 0u);
   int warnings_on_b = 0;
   for (const std::string& w : f.warnings) warnings_on_b += w.rfind("region 2: ", 0) == 0;
   EXPECT_EQ(warnings_on_b, 2);  // the first byte, the erased tail

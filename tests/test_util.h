@@ -117,12 +117,12 @@ inline Bytes Chunk(const char name[4], const Bytes& body) {
 
 // A format body: the 14-byte WAVEfmt and the 2-byte PCMfmt, then `extra`.
 inline Bytes FmtBody(uint16_t tag, uint16_t channels, uint16_t block_align, uint16_t bits,
-                     const Bytes& extra = Bytes()) {
+                     const Bytes& extra = Bytes(), uint32_t rate = 24000) {
   Bytes b;
   AppendU16(b, tag);
   AppendU16(b, channels);
-  AppendU32(b, 24000);
-  AppendU32(b, 24000u * block_align);
+  AppendU32(b, rate);
+  AppendU32(b, rate * block_align);
   AppendU16(b, block_align);
   AppendU16(b, bits);
   return Cat({b, extra});
@@ -135,14 +135,19 @@ inline Bytes Fmt(uint16_t channels, uint16_t bits, int align = -1) {
 }
 
 // 16-bit little-endian samples.
-inline Bytes Words(std::initializer_list<int> samples) {
+inline Bytes Words(const std::vector<int>& samples) {
   Bytes b;
   for (int s : samples) AppendU16(b, (uint16_t)(int16_t)s);
   return b;
 }
 
+// A whole 16-bit mono file.
+inline Bytes Mono16(const std::vector<int>& samples, uint32_t rate = 24000) {
+  return Riff(Cat({Chunk("fmt ", FmtBody(1, 1, 2, 16, {}, rate)), Chunk("data", Words(samples))}));
+}
+
 // The worked conversion's file: 16-bit mono samples 0, 8192, -8192 and 4096.
-inline Bytes WorkedWav(void) { return Riff(Cat({Fmt(1, 16), Chunk("data", Words({0, 8192, -8192, 4096}))})); }
+inline Bytes WorkedWav(void) { return Mono16({0, 8192, -8192, 4096}); }
 
 // Pseudo-random bytes that reach every code, with the extremes of both
 // sample widths early on.
@@ -157,55 +162,6 @@ inline Bytes Noise(size_t n, uint32_t seed) {
   if (n >= 16 + sizeof extremes) memcpy(&b[16], extremes, sizeof extremes);
   return b;
 }
-
-// ---- The engine ----
-
-inline Lines ReportLog(void) { return Lines(textline, textline + textlines); }
-
-// Empties the log, puts back the built-in settings, forgets the platform's
-// records and sets MyWindow (null when `window` is null).
-inline void ResetEngine(HWND window) {
-  EraseTextBuffer();
-  ResetSettings();
-  HeadlessReset();
-  MyWindow = window;
-  play_after_conversion = 1;
-}
-
-// A fresh engine with a headless window and a scratch folder per test.
-class EngineTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir = MakeTempDir();
-    ASSERT_FALSE(dir.empty()) << "no scratch folder";
-    window = HeadlessCreateWindow(400, 300);
-    ResetEngine(window);
-  }
-  void TearDown() override {
-    ResetEngine(nullptr);
-    ReleaseTextBuffer();
-    HeadlessDestroyWindow(window);
-    RemoveTree(dir);
-  }
-  std::string Path(const std::string& name) const { return dir + "/" + name; }
-  // Runs ConvertWAVToDMX, ConvertDMXtoWAV or a stand-in on the two names;
-  // every way out must leave the cross-hair cursor, after the wait cursor.
-  uint32_t Convert(uint32_t (*convert)(void), const std::string& in, const std::string& out) {
-    if (in.size() >= NAME_SIZE || out.size() >= NAME_SIZE) {
-      ADD_FAILURE() << "file name too long for the engine: " << in << " " << out;
-      return 99;
-    }
-    strcpy(dmxfilename, in.c_str());
-    strcpy(output_filename, out.c_str());
-    uint32_t result = convert();
-    EXPECT_EQ(HeadlessCurrentCursor(), IDC_CROSS) << "cross-hair cursor not restored";
-    EXPECT_GE(HeadlessCursorChanges(), 2) << "no wait cursor while converting";
-    return result;
-  }
-
-  std::string dir;
-  HWND window = nullptr;
-};
 
 // ---- Child processes ----
 
@@ -244,4 +200,91 @@ inline Lines SplitLines(const std::string& text) {
     start = end + 1;
   }
   return lines;
+}
+
+// ---- The engine ----
+
+inline Lines ReportLog(void) { return Lines(textline, textline + textlines); }
+
+// Empties the log, puts back the built-in settings, forgets the platform's
+// records and sets MyWindow (null when `window` is null).
+inline void ResetEngine(HWND window) {
+  EraseTextBuffer();
+  ResetSettings();
+  HeadlessReset();
+  MyWindow = window;
+  play_after_conversion = 1;
+}
+
+// A scratch folder per test, and the converter run in it.
+class ScratchTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = MakeTempDir();
+    ASSERT_FALSE(dir.empty()) << "no scratch folder";
+  }
+  void TearDown() override { RemoveTree(dir); }
+  std::string Path(const std::string& name) const { return dir + "/" + name; }
+  RunResult Quorix(std::vector<std::string> args, const std::vector<std::string>& env = {}) {
+    args.insert(args.begin(), QUORIX_CLI);
+    return RunProgram(args, dir, env);
+  }
+  // A shell command line in the folder, $Q standing for the converter.
+  RunResult Shell(const std::string& line) { return RunProgram({"sh", "-c", "Q=" QUORIX_CLI "; " + line}, dir); }
+  std::string dir;
+};
+
+// A fresh engine with a headless window, in a scratch folder.
+class EngineTest : public ScratchTest {
+ protected:
+  void SetUp() override {
+    ScratchTest::SetUp();
+    window = HeadlessCreateWindow(400, 300);
+    ResetEngine(window);
+  }
+  void TearDown() override {
+    ResetEngine(nullptr);
+    ReleaseTextBuffer();
+    HeadlessDestroyWindow(window);
+    ScratchTest::TearDown();
+  }
+  // Runs ConvertWAVToDMX, ConvertDMXtoWAV or a stand-in on the two names;
+  // every way out must leave the cross-hair cursor, after the wait cursor.
+  uint32_t Convert(uint32_t (*convert)(void), const std::string& in, const std::string& out) {
+    if (in.size() >= NAME_SIZE || out.size() >= NAME_SIZE) {
+      ADD_FAILURE() << "file name too long for the engine: " << in << " " << out;
+      return 99;
+    }
+    strcpy(dmxfilename, in.c_str());
+    strcpy(output_filename, out.c_str());
+    uint32_t result = convert();
+    EXPECT_EQ(HeadlessCurrentCursor(), IDC_CROSS) << "cross-hair cursor not restored";
+    EXPECT_GE(HeadlessCursorChanges(), 2) << "no wait cursor while converting";
+    return result;
+  }
+
+  HWND window = nullptr;
+};
+
+// ---- Sound ----
+
+// The AM6070's level for a code in DAC steps (-8031..8031), from the G.711
+// segment formula rather than the chord table the program uses:
+// |level| = ((2 * step + 33) << chord) - 33.
+inline int G711Level(uint8_t code) {
+  int magnitude = ((2 * (code & 15) + 33) << ((code >> 4) & 7)) - 33;
+  return code & 0x80 ? magnitude : -magnitude;
+}
+
+// The frequency at `rate` of s[from, to) from its rising zero crossings,
+// interpolated; 0 with fewer than two.
+inline double Frequency(const std::vector<float>& s, size_t from, size_t to, double rate) {
+  double first = -1, last = -1;
+  int crossings = 0;
+  for (size_t i = from + 1; i < to && i < s.size(); i++)
+    if (s[i - 1] < 0 && s[i] >= 0) {
+      last = (double)(i - 1) + s[i - 1] / (s[i - 1] - s[i]);
+      if (crossings++ == 0) first = last;
+    }
+  return crossings > 1 ? (crossings - 1) * rate / (last - first) : 0;
 }
