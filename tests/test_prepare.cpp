@@ -256,6 +256,12 @@ TEST_F(PrepareCli, FilesOfEveryKindAndWhatBecomesOfThem) {
        "$Q prepare --machine sds in.aiff out.bin", 0,
        {"AIFF (Apple/SGI)", "Resampled: no", "linear codes", "Encoder: linear, rounded"}, 8192},
       {"six channels mixed", six, "$Q prepare in.wav out.bin", 0, {"6 channels", "Mixed: 6 channels averaged"}, 4096},
+      // Left silent, right a tone at -6 dBFS: the chosen channel, and the
+      // average (not the sum) of both.
+      {"the right channel", "sox -n -r 27200 -b 16 -c 2 in.wav synth 0.05 sine 440 remix 0 1 vol 0.5",
+       "$Q prepare --channel 2 --gain 0 in.wav out.bin", 0, {"Channel: 2 of 2", "Peak: -6.0 dBFS"}, 4096},
+      {"both channels averaged", "sox -n -r 27200 -b 16 -c 2 in.wav synth 0.05 sine 440 remix 0 1 vol 0.5",
+       "$Q prepare --gain 0 in.wav out.bin", 0, {"Mixed: 2 channels averaged", "Peak: -12.0 dBFS"}, 4096},
       {"a channel the file lacks", six, "$Q prepare --channel 7 in.wav out.bin", 2,
        {"the input has 6 channels, no channel 7"}, 0},
       {"u-law WAV",
