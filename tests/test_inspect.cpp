@@ -13,7 +13,9 @@ namespace {
 class Inspect : public ScratchTest {};
 
 TEST_F(Inspect, ChecksumsAndFactoryMatch) {
+  // An image whose CRC-32 starts with a zero digit, which must be printed.
   Bytes image = Noise(4096, 11);
+  while (analyse_image(image.data(), image.size(), ImageOptions()).sums.crc32 >= 0x10000000) image[0]++;
   ASSERT_TRUE(WriteBytes(Path("image.bin"), image));
   // CRC-32 and SHA-1 as python3's standard library computes them.
   RunResult python = RunProgram({"python3", "-c",
@@ -106,7 +108,11 @@ TEST_F(Inspect, RegionFacts) {
   // Two 2048-byte regions of a Perc card: the first clean (zero code, 999
   // bytes of sound peaking at code 0xF0, padding); the second starting
   // with 0x3C and ending in 48 erased bytes.
+  // The AM6070 plays 0x00 as silence too: as the first byte and in the
+  // padding it is no sound.
   Bytes image(4096, 0x80);
+  image[0] = 0x00;
+  std::fill(image.begin() + 1500, image.begin() + 1600, 0x00);
   for (int i = 1; i < 1000; i++) image[i] = i % 2 ? 0x90 : 0x10;
   image[500] = 0xF0;
   image[2048] = 0x3C;
@@ -125,23 +131,24 @@ TEST_F(Inspect, RegionFacts) {
   auto split = [](const RegionFacts& r) {
     return std::make_tuple(r.span.offset, r.first_byte, r.first_is_zero, r.used, r.padding, r.erased_tail);
   };
-  EXPECT_EQ(split(f.regions[0]), std::make_tuple(0u, (uint8_t)0x80, true, 1000u, 1048u, 0u));
+  EXPECT_EQ(split(f.regions[0]), std::make_tuple(0u, (uint8_t)0x00, true, 1000u, 1048u, 0u));
   EXPECT_EQ(split(f.regions[1]), std::make_tuple(2048u, (uint8_t)0x3C, false, 2048u - 48, 0u, 48u));
   const RegionFacts& a = f.regions[0];
   EXPECT_NEAR(a.peak, G711Level(0xF0) / 8031.0, 1e-12);
   EXPECT_NEAR(a.play_seconds, 2047 / 25000.0, 1e-12);
   EXPECT_NEAR(a.sound_seconds, 999 / 25000.0, 1e-12);
+  EXPECT_NEAR(f.regions[1].peak, G711Level(0x85) / 8031.0, 1e-12);  // not its first byte's
   int warnings_on_b = 0;
   for (const std::string& w : f.warnings) warnings_on_b += w.rfind("region 2: ", 0) == 0;
   EXPECT_EQ(warnings_on_b, 2);  // the first byte, the erased tail
 
-  // The linear reading of the same bytes: 0x80 alone is silence, so 0x10
-  // and 0x90 are sound there too, and 0x3C is far from zero.
+  // The linear reading of the same bytes: 0x80 alone is silence, so the
+  // 0x00 bytes are sound there, at negative full scale.
   options.code = SampleCode::linear;
   options.code_given = true;
   f = analyse_image(image.data(), image.size(), options);
-  EXPECT_EQ(f.regions[0].used, 1000u);
-  EXPECT_NEAR(f.regions[0].peak, 112 / 128.0, 1e-12);  // 0x10 is 128 - 112
+  EXPECT_EQ(split(f.regions[0]), std::make_tuple(0u, (uint8_t)0x00, false, 1600u, 448u, 0u));
+  EXPECT_NEAR(f.regions[0].peak, 1.0, 1e-12);
 }
 
 }  // namespace

@@ -277,12 +277,15 @@ TEST_F(PrepareCli, FilesOfEveryKindAndWhatBecomesOfThem) {
        "ffmpeg -y -loglevel error -f lavfi -i sine=frequency=300:duration=0.3:sample_rate=48000 in.wav",
        "ffmpeg -loglevel error -i in.wav -f wav - | $Q prepare - out.bin", 0,
        {"length unknown (a stream)", "cut: the rest of a stream of unknown length"}, 4096},
+      {"a stream too long for --no-cut", "ffmpeg -y -loglevel error -f lavfi -i sine=duration=0.3 in.wav",
+       "ffmpeg -loglevel error -i in.wav -f wav - | $Q prepare --no-cut - out.bin", 2, {"(--no-cut)"}, 0},
       {"the cymbal card's four chips", "sox -n -r 48000 -b 16 -c 1 in.wav synth 0.05 sine 440",
        "$Q prepare --machine dmx-cymbal in.wav out.bin && test $(cat out-?.bin | wc -c) = 16384 && "
        "test \"$(od -An -tx1 -v out-4.bin | tr -s ' ' '\\n' | sort -u | tr -d '\\n')\" = 80",
        0, {"Chips: 4 files of 4096 bytes (2732)", "Output: out-4.bin (chip 4 of 4, addresses 0x3000-0x3FFF)"}, 0},
       {"a 4 KB voice for an 8 KB socket", "sox -n -r 48000 -b 16 -c 1 in.wav synth 0.05 sine 440",
-       "$Q prepare --chips 2764 in.wav out.bin", 0, {"Chip: 8192 bytes (2764)"}, 8192},
+       "$Q prepare --chips 2764 --preview p.wav in.wav out.bin", 0,
+       {"Chip: 8192 bytes (2764)", "Preview: p.wav (4095 samples"}, 8192},  // one trigger plays the region only
       {"text", "echo hello drums >in.wav", "$Q prepare in.wav out.bin", 2, {"not a sound file"}, 0},
       {"no such file", "true", "$Q prepare gone.wav out.bin", 1, {"cannot open gone.wav"}, 0},
   };
