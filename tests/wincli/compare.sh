@@ -90,7 +90,7 @@ vorbis           step    0       prepare drum.ogg out.bin
 stdin            exact   0       prepare --gain -3 - out.bin <drum24.wav
 wav2dmx          exact   0       wav2dmx --linear pcm16.wav out.bin
 dmx2wav          exact   0       dmx2wav --rate 31250.5 kick.bin out.wav
-listen           exact   0       listen --float --out-rate 48000 kick.bin out.wav
+listen           exact   0       listen --out-rate 48000 kick.bin out.wav
 listen-stdout    exact   0       listen --out-rate 44100 kick.bin -
 info             exact   0       info kick.bin drum24.wav drum.flac float.wav ulaw.wav
 info-json        digits  0       info --json --machine linndrum kick.bin drum.flac
