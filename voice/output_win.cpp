@@ -1,11 +1,11 @@
-// The Windows twin of output.cpp: the same all-or-nothing writing through
-// the system's wide calls. Windows' rename refuses a target that exists;
-// MoveFileExW replaces it in one step, and with MOVEFILE_WRITE_THROUGH
-// returns only once the move is on the disk.
+// Writing files for write_outputs through Windows' wide calls. Windows'
+// rename refuses a target that exists; MoveFileExW replaces it in one step,
+// and with MOVEFILE_WRITE_THROUGH returns only once the move is on the disk.
 #include <io.h>
 #include <windows.h>
 
 #include "voice/output.h"
+#include "voice/output_system.h"
 #include "voice/winfile.h"
 
 static bool write_all(HANDLE h, const void* data, size_t size) {
@@ -31,7 +31,7 @@ static HANDLE look_at(const std::string& path) {
 
 // Standard output ("-"), a device such as NUL or COM1, or a named pipe:
 // written as it is.
-static bool write_in_place(const std::string& path, const void* data, size_t size, std::string* error) {
+bool write_in_place(const std::string& path, const void* data, size_t size, std::string* error) {
   if (path == "-") {
     // Standard output was put in binary mode at the start: a WAV file's
     // bytes 0x0A must not become 0x0D 0x0A.
@@ -54,7 +54,7 @@ static bool write_in_place(const std::string& path, const void* data, size_t siz
 
 // A file on a disk, or a name that does not exist yet, is replaced by
 // moving a finished file over it; a device or a pipe never is.
-static bool replaced_by_rename(const std::string& path) {
+bool replaced_by_rename(const std::string& path) {
   if (path == "-") return false;
   HANDLE h = look_at(path);
   if (h == INVALID_HANDLE_VALUE) return true;  // a new name; what stands in the way is reported then
@@ -65,8 +65,8 @@ static bool replaced_by_rename(const std::string& path) {
 
 // The bytes in a new file beside `path` (a name that did not exist, made
 // by this process), flushed to the disk; its name in `temp`.
-static bool write_temporary(const std::string& path, const std::vector<uint8_t>& bytes, std::string* temp,
-                            std::string* error) {
+bool write_temporary(const std::string& path, const std::vector<uint8_t>& bytes, std::string* temp,
+                     std::string* error) {
   static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   LARGE_INTEGER now;
   QueryPerformanceCounter(&now);
@@ -99,43 +99,14 @@ static bool write_temporary(const std::string& path, const std::vector<uint8_t>&
   return ok;
 }
 
-bool write_outputs(const std::vector<OutputFile>& files, std::string* error) {
-  std::vector<std::string> temps(files.size());
-  auto discard = [&temps] {
-    for (const std::string& t : temps)
-      if (!t.empty()) DeleteFileW(widen(t).c_str());
-  };
-  for (size_t i = 0; i < files.size(); i++) {
-    if (!replaced_by_rename(files[i].path)) continue;
-    if (!write_temporary(files[i].path, files[i].bytes, &temps[i], error)) {
-      discard();
-      return false;
-    }
-  }
-  for (size_t i = 0; i < files.size(); i++) {
-    if (!temps[i].empty()) continue;
-    if (!write_in_place(files[i].path, files[i].bytes.data(), files[i].bytes.size(), error)) {
-      discard();
-      return false;
-    }
-  }
-  for (size_t i = 0; i < files.size(); i++) {
-    if (temps[i].empty()) continue;
-    if (!MoveFileExW(widen(temps[i]).c_str(), widen(files[i].path).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-      *error = reason("cannot put in place", files[i].path);
-      discard();
-      return false;
-    }
-    temps[i].clear();
-  }
-  return true;
+bool put_in_place(const std::string& temp, const std::string& path, std::string* error) {
+  if (MoveFileExW(widen(temp).c_str(), widen(path).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return true;
+  *error = reason("cannot put in place", path);
+  return false;
 }
 
-bool write_output(const std::string& path, const void* data, size_t size, std::string* error) {
-  const uint8_t* p = static_cast<const uint8_t*>(data);
-  return write_outputs({{path, std::vector<uint8_t>(p, p + size)}}, error);
-}
+void remove_temporary(const std::string& temp) { DeleteFileW(widen(temp).c_str()); }
 
 // Windows has no inode numbers: two names are one file when they open to
 // the same volume and file index, which also sees through another
