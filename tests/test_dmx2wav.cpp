@@ -1,6 +1,4 @@
-// EPROM image to WAV file: every byte of the header and the samples, the
-// rate guard, the report and the sound played; and images too long for a
-// header.
+// EPROM image to WAV file: header, samples, rate guard, report, the sound played.
 #include <unistd.h>
 
 #include <limits>
@@ -12,7 +10,6 @@
 
 namespace {
 
-// The 44 bytes of a mono PCM header, field by field.
 Bytes Header(uint32_t riff_size, uint32_t rate, uint32_t avg, uint16_t align, uint16_t bits, uint32_t data_size) {
   Bytes b = Cat({RiffHeader("RIFF", riff_size, "WAVE"), {'f', 'm', 't', ' '}});
   AppendU32(b, 16);
@@ -39,10 +36,7 @@ class DmxToWav : public EngineTest {
   Bytes Wav(void) const { return ReadBytes(Path("out.wav")); }
 };
 
-// The header field by field, the sample of every code over several read
-// blocks (the decoder itself is checked against its definition elsewhere),
-// the rate guard, the report and the sound played. The image counts up
-// through the codes; a row without a header is a rate that is refused.
+// The image counts up through the codes; a row without a header is a refused rate.
 TEST_F(DmxToWav, HeaderSamplesRateGuardReportAndSound) {
   const char* const too_high = "Sample rate too high for a WAV file (at most 2147483647 Hz).";
   const struct {
@@ -101,8 +95,7 @@ TEST_F(DmxToWav, HeaderSamplesRateGuardReportAndSound) {
                                   "Playing file: " + Path("out.wav")}));
     EXPECT_EQ(sample_rate, c.rate_after);
     EXPECT_EQ(conversion_outcome, OUTCOME_FINISHED);
-    // Played in the background, giving up at once when the device is busy,
-    // and remembered for the next start.
+    // Played in the background, giving up when the device is busy.
     ASSERT_EQ(HeadlessSoundCount(), 1);
     EXPECT_EQ(std::string(HeadlessSoundAt(0)->name), Path("out.wav"));
     EXPECT_EQ(HeadlessSoundAt(0)->flags, 0x22001u);
@@ -111,8 +104,7 @@ TEST_F(DmxToWav, HeaderSamplesRateGuardReportAndSound) {
   }
 }
 
-// Images whose WAV file would not fit the header's 32-bit sizes are refused
-// before a sample is read (sparse files, so nothing is really stored).
+// Refused before a sample is read (sparse files: nothing is stored).
 TEST_F(DmxToWav, ImagesTooLongForAWavHeader) {
   for (long long length : {2147483648LL, 2147483630LL}) {
     SCOPED_TRACE(length);

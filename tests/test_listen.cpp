@@ -1,6 +1,4 @@
-// quorix listen as a process: the levels it writes for every code against
-// tables computed here, the regions it plays and the gaps between them,
-// and the pitch after resampling.
+// quorix listen: the level of every code, the regions and gaps, the pitch after resampling.
 #include <math.h>
 
 #include "test_util.h"
@@ -11,7 +9,6 @@ namespace {
 
 class Listen : public ScratchTest {
  protected:
-  // Runs listen into out.wav and reads its samples back through libsndfile.
   std::vector<float> Play(std::vector<std::string> args, int* rate = nullptr) {
     args.insert(args.begin(), "listen");
     args.push_back("out.wav");
@@ -59,8 +56,7 @@ TEST_F(Listen, EveryCodeDecoded) {
 }
 
 TEST_F(Listen, RegionsFromTheirSecondByte) {
-  // Three 2048-byte regions of a Perc card (the last one short), each a
-  // ramp of its own linear codes after a first byte that must not sound.
+  // Three Perc regions, the last short, each after a first byte that must not sound.
   Bytes image(2048 * 2 + 1000);
   for (size_t i = 0; i < image.size(); i++) image[i] = i % 2048 == 0 ? 0xFF : (uint8_t)(i / 2048 * 60 + i % 7);
   ASSERT_TRUE(WriteBytes(Path("perc.bin"), image));
@@ -84,8 +80,6 @@ TEST_F(Listen, RegionsFromTheirSecondByte) {
 }
 
 TEST_F(Listen, PitchAtTheOutputRate) {
-  // A 1 kHz tone at the DMX's 27200 Hz, played out at 48000 Hz: the same
-  // pitch and length, more samples.
   Bytes image(4096, 0x80);
   for (int i = 1; i < 4096; i++) image[i] = dac76_nearest(0.7 * 8031 * sin(2 * M_PI * 1000 * i / 27200.0));
   ASSERT_TRUE(WriteBytes(Path("tone.bin"), image));

@@ -1,6 +1,4 @@
-// The report log against the headless window: the scroll actions, the
-// paint's page arithmetic, the view that follows a new report, lines too
-// long for the formatting buffer, and appends that find no memory.
+// The report log in the headless window: scrolling, painting, appends.
 #include "report/report.h"
 #include "test_util.h"
 
@@ -8,7 +6,7 @@ namespace {
 
 const int kPitch = 15;  // the headless font's height
 
-// The window of a fresh engine, shown at a page of 6 rows.
+// A page of 6 rows.
 class ReportTest : public EngineTest {
  protected:
   void SetUp() override {
@@ -69,8 +67,6 @@ TEST_F(ReportTest, ScrollActions) {
   }
 }
 
-// Rows from the first line shown, 5 pixels in, one pitch apart, in black,
-// long lines whole; the row the bottom cuts is drawn, nothing past the end.
 TEST_F(ReportTest, PaintDrawsRowsFromTheFirstVisibleLine) {
   ReportLine(std::string(600, 'n').c_str());
   Append(9);
@@ -122,9 +118,7 @@ TEST_F(ReportTest, PageFollowsPitchAndClientHeight) {
   }
 }
 
-// A conversion clears the log and appends its report; the paint that follows
-// must show it without scrolling: from the top when it fits the window, its
-// last page otherwise, with the thumb where the view is.
+// After a conversion's report: from the top when it fits, else its last page.
 TEST_F(ReportTest, AReportIsSeenWithoutScrolling) {
   const struct {
     int lines, first_shown;
@@ -153,10 +147,8 @@ TEST_F(ReportTest, ReportPrintfNeverCutsALine) {
   }
 }
 
-// A line that finds no memory, for the array or for itself, is dropped
-// without a word and leaves the view alone; the next one is stored as usual.
-// When the full array cannot grow, "No space!\n" goes over the last line,
-// which every block is large enough for, even that of an empty line.
+// A line without memory is dropped quietly; when the full array cannot grow,
+// "No space!\n" goes over the last line, whose block (even an empty line's) holds it.
 TEST_F(ReportTest, AppendsWithoutMemory) {
   HeadlessFailAllocations(0, 1);  // no array
   ReportLine("gone");
