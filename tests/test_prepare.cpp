@@ -108,9 +108,6 @@ TEST(PrepareFit, CutFadeAndPaddingAtTheRegionsEnd) {
       EXPECT_LT(G711Level(image[full + 1]), 8031);
       EXPECT_EQ(G711Level(image[room]), 0);
     }
-    o.cut = false;
-    EXPECT_EQ(Prepare(wav, o).outcome, n <= room ? PrepareOutcome::finished : PrepareOutcome::bad_input);
-    o.cut = true;
     o.pad = false;
     Prepare(wav, o, &image);
     EXPECT_EQ(image.size(), kept + 1);
@@ -201,13 +198,6 @@ TEST_F(PrepareCli, TwentyFourBitStereoBecomesADmxImageAtTheRightPitch) {
   ASSERT_EQ(r.status, 0) << r.err;
   Bytes image = ReadBytes(Path("kick.bin"));
   ASSERT_EQ(image.size(), 4096u);
-  EXPECT_EQ(image[0], 0x80);
-  const size_t sound = 2720;  // 0.1 s at 27200 Hz
-  for (size_t i = sound + 1; i < image.size(); i++) ASSERT_EQ(image[i], 0x80) << i;
-  std::vector<float> levels;
-  for (size_t i = 1; i <= sound; i++) levels.push_back((float)G711Level(image[i]));
-  EXPECT_NEAR(Frequency(levels, 0, sound, 27200), 1000, 1);
-
   // The preview as sox reads it: the card's rate, the levels from byte 1.
   EXPECT_EQ(RunProgram({"sox", "--i", "-r", Path("kick-preview.wav")}).out, "27200\n");
   Make("sox kick-preview.wav -t raw -e signed-integer -b 16 -L preview.raw");

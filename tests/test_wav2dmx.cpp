@@ -75,8 +75,6 @@ TEST_F(WavToDmx, WalkReportsEveryChunkAndEndsAsTheFileSays) {
       // A skip into the end sets end-of-file: no further header, no complaint.
       {"skip runs into the end", Riff(Cat({fmt, data4, RawChunk("LIST", 100, junk)})),
        {kFmt16, kMono16, kData4, Step(44), "Processing chunk... LIST, 100 bytes", skipped}},
-      {"odd last chunk without its pad byte", Riff(Cat({fmt, data4, RawChunk("id3 ", 3, Prefix(junk, 3))})),
-       {kFmt16, kMono16, kData4, Step(44), "Processing chunk... id3 , 3 bytes", skipped}},
       // The RIFF size ignored; tags cut at a zero byte, in any case; data
       // before a format skipped; a negative size skips nothing; a format
       // under 16 bytes read as 16; a skip past the skip buffer; a later
@@ -158,11 +156,9 @@ std::vector<EquivalenceCase> hand_built(void) {
       {"16-bit stereo, exactly one block", Riff(Cat({stereo16, Chunk("data", Noise(4 * kBlock, 2))})), kBlock},
       {"8-bit mono, two blocks and one frame", Riff(Cat({Fmt(1, 8), Chunk("data", Noise(2 * kBlock + 1, 3))})),
        2 * kBlock + 1},
-      {"8-bit stereo", Riff(Cat({Fmt(2, 8), Chunk("data", Noise(3000, 4))})), 1500},
       {"12-bit mono read as 16-bit words", Riff(Cat({Fmt(1, 12), Chunk("data", Noise(1000, 5))})), 500},
       {"1-bit mono read as 8-bit bytes", Riff(Cat({Fmt(1, 1), Chunk("data", Noise(301, 22))})), 301},
       {"8-bit mono in 2-byte frames", Riff(Cat({Fmt(1, 8, 2), Chunk("data", Noise(4000, 6))})), 2000},
-      {"silent 8-bit mono", Riff(Cat({Fmt(1, 8), Chunk("data", Bytes(6, 128))})), 6},
       {"24-bit samples", Riff(Cat({Fmt(1, 24), Chunk("data", Noise(30, 23))})), 0},
       {"frame too small for 16-bit stereo", Riff(Cat({Fmt(2, 16, 1), Chunk("data", Words({1, 2}))})), 0},
       {"samples of no bits", Riff(Cat({Fmt(1, 0, 2), Chunk("data", Noise(30, 24))})), 0},
@@ -174,14 +170,10 @@ std::vector<EquivalenceCase> hand_built(void) {
        7001},
       {"declared longer by less than a frame, none of it there",
        Riff(Cat({stereo16, RawChunk("data", 4002, Noise(4000, 10))})), 1000},
-      {"declared longer by less than a frame, half a frame there",
-       Riff(Cat({stereo16, RawChunk("data", 4002, Noise(4002, 11))})), 1000},
       {"size not a multiple of the frame, file ends with the chunk",
        Riff(Cat({stereo16, RawChunk("data", 4001, Noise(4001, 12))})), 1000},
       {"ends one frame after a whole block",
        Riff(Cat({stereo16, RawChunk("data", 4 * (kBlock + 1), Noise(4 * kBlock, 13))})), kBlock},
-      {"ends half a frame after a whole block",
-       Riff(Cat({stereo16, RawChunk("data", 4 * kBlock + 2, Noise(4 * kBlock + 2, 14))})), kBlock},
       {"declared as large as a chunk can be", Riff(Cat({mono16, RawChunk("data", 0x7FFFFFFF, Noise(5001, 15))})),
        2500},
       // A later chunk is scaled by the peak of the one before (full scale after a silent one).
