@@ -108,7 +108,6 @@ TEST_F(Cli, ExitStatusAndOutputOfEveryEnd) {
   EXPECT_EQ(ReadBytes(Path(out127)), kWorkedMuLaw);
   EXPECT_EQ(ReadBytes(Path("scaled.bin")), (Bytes{128, 255, 0, 192}));
   EXPECT_EQ(ReadBytes(Path("quorix.ini")), ini);
-  EXPECT_FALSE(Exists(Path("quorix.ini.new")));
 }
 
 // quorix.ini through QUORIX_PATH, else (unset or empty) in the current folder.

@@ -7,6 +7,18 @@
 
 namespace {
 
+// From the rising zero crossings of s[from, to), interpolated; 0 with fewer than two.
+double Frequency(const std::vector<float>& s, size_t from, size_t to, double rate) {
+  double first = -1, last = -1;
+  int crossings = 0;
+  for (size_t i = from + 1; i < to && i < s.size(); i++)
+    if (s[i - 1] < 0 && s[i] >= 0) {
+      last = (double)(i - 1) + s[i - 1] / (s[i - 1] - s[i]);
+      if (crossings++ == 0) first = last;
+    }
+  return crossings > 1 ? (crossings - 1) * rate / (last - first) : 0;
+}
+
 class Listen : public ScratchTest {
  protected:
   std::vector<float> Play(std::vector<std::string> args, int* rate = nullptr) {

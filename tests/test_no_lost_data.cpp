@@ -17,8 +17,7 @@ TEST_F(NoLostData, InputIsNeverWrittenOver) {
   ASSERT_EQ(link(Path("in.wav").c_str(), Path("hard.wav").c_str()), 0);
   ASSERT_EQ(symlink(Path("in.wav").c_str(), Path("soft.wav").c_str()), 0);
   for (auto convert : {ConvertWAVToDMX, ConvertDMXtoWAV}) {
-    for (const std::string& out : {Path("in.wav"), dir + "/./in.wav", dir + "//in.wav", Path("hard.wav"),
-                                   Path("soft.wav")}) {
+    for (const std::string& out : {Path("in.wav"), Path("hard.wav"), Path("soft.wav")}) {
       SCOPED_TRACE(out);
       ResetEngine(window);
       EXPECT_EQ(Convert(convert, Path("in.wav"), out), 1u);

@@ -40,7 +40,6 @@ TEST_F(ConfigFile, LoadingTakesEachRecognisedLine) {
        "AUTOSCALE = 1\nROM_SIZE_INDEX = 3\nEIGHTBIT = 1\nSAMPLE_RATE = 31250\n",
        "kick.wav|0|1|0|1|3|1|31250.0"},
       {"keys are case-sensitive", "mu_law = 0\nSample_Rate = 8000\n", kDefaults},
-      {"key in a comment", "# MU_LAW was off = 0 here\n", "|0|0|1|0|1|0|24000.0"},
       {"earlier key in the order wins", "INVERT MU_LAW = 5\n", "|5|0|1|0|1|0|24000.0"},
       {"string key first", "LAST_PLAYED_FILE MU_LAW = 0\n", "0|1|0|1|0|1|0|24000.0"},
       {"rate key last", "SAMPLE_RATE EIGHTBIT = 1\n", "|1|0|1|0|1|1|24000.0"},

@@ -206,8 +206,6 @@ class ScratchTest : public ::testing::Test {
     args.insert(args.begin(), QUORIX_CLI);
     return RunProgram(args, dir, env);
   }
-  // $Q stands for the converter.
-  RunResult Shell(const std::string& line) { return RunProgram({"sh", "-c", "Q=" QUORIX_CLI "; " + line}, dir); }
   std::string dir;
 };
 
@@ -248,16 +246,4 @@ class EngineTest : public ScratchTest {
 inline int G711Level(uint8_t code) {
   int magnitude = ((2 * (code & 15) + 33) << ((code >> 4) & 7)) - 33;
   return code & 0x80 ? magnitude : -magnitude;
-}
-
-// From the rising zero crossings of s[from, to), interpolated; 0 with fewer than two.
-inline double Frequency(const std::vector<float>& s, size_t from, size_t to, double rate) {
-  double first = -1, last = -1;
-  int crossings = 0;
-  for (size_t i = from + 1; i < to && i < s.size(); i++)
-    if (s[i - 1] < 0 && s[i] >= 0) {
-      last = (double)(i - 1) + s[i - 1] / (s[i - 1] - s[i]);
-      if (crossings++ == 0) first = last;
-    }
-  return crossings > 1 ? (crossings - 1) * rate / (last - first) : 0;
 }
