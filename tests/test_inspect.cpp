@@ -1,5 +1,4 @@
-// What info finds in an image: checksums against python3's, factory
-// matching, the code judged from the bytes, the facts of each region.
+// What info finds in an image: checksums, factory match, the code, each region's facts.
 #include <math.h>
 
 #include "inspect/image.h"
@@ -112,9 +111,6 @@ TEST_F(Inspect, RegionFacts) {
   options.machine = find_machine("dmx-perc");
   options.rate = 25000;
   ImageFacts f = analyse_image(image.data(), image.size(), options);
-  ASSERT_NE(f.eprom, nullptr);
-  EXPECT_STREQ(f.eprom->name, "2732");
-  EXPECT_EQ(f.rate, 25000);
   ASSERT_EQ(f.regions.size(), 2u);
   // Offset, first byte and whether it is silence, used, padding, erased tail.
   auto split = [](const RegionFacts& r) {

@@ -1,5 +1,4 @@
-// The manual page and the bash completion against the program's own help,
-// and cmake --install putting them in place.
+// The manual page and bash completion against the program's help, and their install.
 #include <regex>
 #include <set>
 

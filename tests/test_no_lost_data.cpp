@@ -29,8 +29,7 @@ TEST_F(NoLostData, InputIsNeverWrittenOver) {
   }
 }
 
-// A long conversion onto a full disk (a short one fails only at the close,
-// which the converter's test tries).
+// A long conversion onto a full disk (a short one fails at the close: see test_cli).
 TEST_F(NoLostData, OutputRefusedWhileWritingIsNotFinished) {
   ASSERT_TRUE(WriteBytes(Path("in.wav"), Riff(Cat({Fmt(1, 16), Chunk("data", Bytes(100000))}))));
   ASSERT_TRUE(WriteBytes(Path("in.bin"), Bytes(50000, 0x80)));
@@ -51,8 +50,7 @@ TEST_F(NoLostData, NeverEndingInputWritesOnlyWhatTheHeaderAnnounced) {
   EXPECT_EQ(ReadBytes(Path("out.wav")).size(), 44u);
 }
 
-// Written beside the old file and renamed over it; on failure the old file
-// stays, nothing is left beside it, and the settings stay marked as changed.
+// On failure the old file stays, nothing is left beside it, the settings stay marked changed.
 TEST_F(NoLostData, SettingsFileIsReplacedWholeOrNotAtAll) {
   const std::string ini = Path("quorix.ini"), blocked = Path("blocked.ini");
   const Bytes old_text = Text("MU_LAW = 0\n");

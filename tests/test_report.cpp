@@ -147,8 +147,7 @@ TEST_F(ReportTest, ReportPrintfNeverCutsALine) {
   }
 }
 
-// A line without memory is dropped quietly; when the full array cannot grow,
-// "No space!\n" goes over the last line, whose block (even an empty line's) holds it.
+// Without memory a line is dropped, or "No space!\n" goes over the last line's block.
 TEST_F(ReportTest, AppendsWithoutMemory) {
   HeadlessFailAllocations(0, 1);  // no array
   ReportLine("gone");

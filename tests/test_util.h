@@ -22,10 +22,7 @@
 typedef std::vector<uint8_t> Bytes;
 typedef std::vector<std::string> Lines;
 
-// ---- Files ----
-
-// Its name holds printf conversions: every report line naming a file in it
-// shows that names are printed, never interpreted.
+// Its name holds printf conversions, to show that names are printed, never interpreted.
 inline std::string MakeTempDir(void) {
   std::string templ = (std::filesystem::temp_directory_path() / "quorix %s%n-XXXXXX").string();
   return mkdtemp(&templ[0]) ? templ : std::string();
@@ -145,8 +142,6 @@ inline Bytes Noise(size_t n, uint32_t seed) {
   return b;
 }
 
-// ---- Child processes ----
-
 struct RunResult {
   int status;  // exit status, or -1 when the program did not exit
   std::string out, err;
@@ -181,8 +176,6 @@ inline Lines SplitLines(const std::string& text) {
   }
   return lines;
 }
-
-// ---- The engine ----
 
 inline Lines ReportLog(void) { return Lines(textline, textline + textlines); }
 
@@ -239,10 +232,7 @@ class EngineTest : public ScratchTest {
   HWND window = nullptr;
 };
 
-// ---- Sound ----
-
-// The AM6070's level in DAC steps (-8031..8031) from the G.711 segment
-// formula, not the program's chord table.
+// The AM6070's level in DAC steps from the G.711 formula, not the program's table.
 inline int G711Level(uint8_t code) {
   int magnitude = ((2 * (code & 15) + 33) << ((code >> 4) & 7)) - 33;
   return code & 0x80 ? magnitude : -magnitude;

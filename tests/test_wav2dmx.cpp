@@ -75,10 +75,8 @@ TEST_F(WavToDmx, WalkReportsEveryChunkAndEndsAsTheFileSays) {
       // A skip into the end sets end-of-file: no further header, no complaint.
       {"skip runs into the end", Riff(Cat({fmt, data4, RawChunk("LIST", 100, junk)})),
        {kFmt16, kMono16, kData4, Step(44), "Processing chunk... LIST, 100 bytes", skipped}},
-      // The RIFF size ignored; tags cut at a zero byte, in any case; data
-      // before a format skipped; a negative size skips nothing; a format
-      // under 16 bytes read as 16; a skip past the skip buffer; a later
-      // format replacing the earlier.
+      // RIFF size ignored, tags cut at a zero byte in any case, data before a format, a
+      // negative size, a format under 16 bytes, a skip past the buffer, a later format.
       {"every skip and odd chunk the walk goes through",
        Cat({RiffHeader("RIFF", 4, "WAVE"), RawChunk("fmt\0", 16, body), RawChunk("da\0a", 4, Words({1, 2})),
             Chunk("data", Words({3})), Chunk("junk", Prefix(junk, 7)), RawChunk("big ", 0x80000000u, {}),
