@@ -72,7 +72,6 @@ TEST_F(NoLostData, SettingsFileIsReplacedWholeOrNotAtAll) {
       {"the new file lands on a full disk", ini, FULL_DISK},
       {"the new file cannot be made", ini, FOLDER},
       {"the rename fails", blocked, NOTHING},
-      {"the folder is missing", Path("missing/quorix.ini"), NOTHING},
       {"the name of the new file would be cut", deep + "/quorix.ini", NOTHING},
   };
   for (const auto& f : failures) {
