@@ -20,7 +20,6 @@ TEST_F(Inspect, ChecksumsAndFactoryMatch) {
                                  Path("image.bin")});
   ImageFacts facts = analyse_image(image.data(), image.size(), ImageOptions());
   EXPECT_EQ(crc32_hex(facts.sums.crc32) + " " + facts.sums.sha1 + "\n", python.out);
-  EXPECT_EQ(facts.factory, nullptr);  // no stock voice is this noise
 
   // Entries that agree in all but one respect must not match.
   std::string other_sha1 = facts.sums.sha1;
@@ -36,8 +35,6 @@ TEST_F(Inspect, ChecksumsAndFactoryMatch) {
   const FactoryImage* found = analyse_image(image.data(), image.size(), options).factory;
   ASSERT_NE(found, nullptr);
   EXPECT_STREQ(found->voice, "Our voice");
-  image[100] ^= 1;
-  EXPECT_EQ(analyse_image(image.data(), image.size(), options).factory, nullptr);
 }
 
 Bytes Encode(const std::vector<double>& wave, SampleCode code) {

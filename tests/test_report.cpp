@@ -63,7 +63,6 @@ TEST_F(ReportTest, ScrollActions) {
     EXPECT_EQ(vpos, r.want);
     EXPECT_EQ(si.nPos, vpos);
     EXPECT_EQ(w->invalidate_erase, r.repaint ? 1 : 0);
-    EXPECT_EQ(w->invalidate_noerase, 0);
   }
 }
 
@@ -134,8 +133,6 @@ TEST_F(ReportTest, AReportIsSeenWithoutScrolling) {
     PaintReport(w);
     EXPECT_EQ(vpos, r.first_shown);
     EXPECT_EQ(w->bar.nPos, vpos);
-    ASSERT_GT(w->texts, 0);
-    EXPECT_EQ(w->text[0].text, Line(r.first_shown));
   }
 }
 
