@@ -53,7 +53,6 @@ TEST_F(ReportTest, ScrollActions) {
     w->client_height = r.page * kPitch;
     Append(r.lines);
     PaintReport(w);
-    ASSERT_EQ(si.nPage, (unsigned)r.page);
     vpos = si.nPos = r.start;
     SetScrollInfo(w, SB_VERT, &si, TRUE);
     w->invalidate_erase = w->invalidate_noerase = 0;
@@ -74,8 +73,6 @@ TEST_F(ReportTest, PaintDrawsRowsFromTheFirstVisibleLine) {
   static int previous_font;
   w->selected = &previous_font;
   PaintReport(w);
-  EXPECT_EQ(si.nPage, 6u);
-  EXPECT_EQ(w->bar.nMax, 12);
   ASSERT_EQ(w->texts, 7);  // the seventh row, at 95, is cut off by the bottom
   for (int i = 0; i < 7; i++) {
     EXPECT_EQ(w->text[i].x, 5);
