@@ -32,7 +32,6 @@ TEST(AppendExtension, AddsTheExtensionUnlessTheNameHasItInAnyCase) {
   } cases[] = {
       {"Z:\\OUT", "wav", 1, "Z:\\OUT.wav"},
       {"Z:\\OUT.Wav", "wav", 1, "Z:\\OUT.Wav"},
-      {"Z:\\OUT.BIN", "bin", 1, "Z:\\OUT.BIN"},
       {"Z:\\OUT.bin", "wav", 1, "Z:\\OUT.bin.wav"},
       {"Z:\\OUT.wave", "wav", 1, "Z:\\OUT.wave.wav"},
       {"Z:\\OUTwav", "wav", 1, "Z:\\OUTwav.wav"},

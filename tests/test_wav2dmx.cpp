@@ -35,10 +35,7 @@ std::string Step(long at, long size = 4, int channels = 1, int bits = 16, int al
          " x " + std::to_string(bits) + " bits in " + std::to_string(align);
 }
 
-Bytes Prefix(Bytes b, size_t n) {
-  b.resize(n);
-  return b;
-}
+Bytes Prefix(Bytes b, size_t n) { return b.resize(n), b; }
 
 class WavToDmx : public EngineTest {
  protected:
