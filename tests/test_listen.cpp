@@ -60,7 +60,6 @@ TEST_F(Listen, EveryCodeDecoded) {
     std::vector<float> s = Play(args);
     ASSERT_EQ(s.size(), 256u + 2720u);  // 100 ms at 27200 Hz after the region
     for (int code = 0; code < 256; code++) EXPECT_NEAR(s[code], c.level(code), c.tolerance) << "code " << code;
-    for (size_t i = 256; i < s.size(); i++) ASSERT_EQ(s[i], 0.0f) << "gap sample " << i;
     // A PEAK chunk would stamp the time of writing: the same image, another file.
     const Bytes wav = ReadBytes(Path("out.wav"));
     EXPECT_EQ(std::string(wav.begin(), wav.end()).find("PEAK"), std::string::npos);
