@@ -1,21 +1,9 @@
-// The sample codes, checked exhaustively: every code decoded, every sample a
-// conversion can meet encoded, by the plain functions and by the tables the
-// fast conversions use, all against references written here.
-//
-// The references do not follow the encoder's steps. A u255-law magnitude m is
-// reached once 23.08 * ln(1 + 255|x|/max) >= m, that is once |x| >= max *
-// (e^(m/23.08) - 1) / 255, so the code is the number of these thresholds at
-// or below |x|. Thresholds and decoded values are computed in long double;
-// they could only mislead where the exact value lies within rounding error
-// (about 1e-13) of a truncation boundary, so each comparison first checks a
-// margin of 1e-9, and a new scale that came too close is flagged instead of
-// deciding the comparison. (x = 0 sits on the first boundary, but there every
-// step is exact in either precision.)
-//
-// The linear offset code has an exact integer reference: 128 * x / max with
-// integer division truncates toward zero just as the double expression does,
-// because when 128x/max is a whole number k, x/max = k/128 is a double
-// exactly, and otherwise it stays at least 1/max from every whole number.
+// The sample codes, exhaustively: the plain functions and the fast tables
+// against references that do not follow the encoder's steps. A u255-law
+// magnitude m begins at |x| = max * (e^(m/23.08) - 1) / 255, so the code
+// counts the thresholds at or below |x|; long double references within 1e-9
+// of a boundary are flagged rather than trusted. The linear offset code's
+// reference is 128 * x / max in integers, which truncates as the double does.
 #include <gtest/gtest.h>
 #include <math.h>
 #include <stdint.h>
@@ -42,10 +30,8 @@ TEST(U255Decode, EveryCodeAtBothScales) {
   }
 }
 
-// Full scale, the smallest peak and peaks of real recordings against the
-// references; then, since a measured peak can be any scale and the tables
-// are filled by bisection over runs of equal codes, the tables against the
-// plain functions at scales of every size (a prime step repeats no power of two).
+// Then the tables, filled by bisection, against the plain functions at
+// scales of every size (a prime step repeats no power of two).
 TEST(Encode, EverySampleAtFullScaleAndMeasuredPeaks) {
   static uint8_t u255_table[ENCODE_TABLE_SIZE], linear_table[ENCODE_TABLE_SIZE];
   for (int32_t max : {32768, 1, 8192, 23102, 30000, 32767}) {
@@ -53,8 +39,7 @@ TEST(Encode, EverySampleAtFullScaleAndMeasuredPeaks) {
     for (int m = 1; m <= 127; m++) t.push_back(max * (expl(m / 23.08L) - 1.0L) / 255.0L);
     BuildEncodeTable(u255_table, max, 1);
     BuildEncodeTable(linear_table, max, 0);
-    // Every sample a conversion meets (-32768 inverted is 32768), and some
-    // far beyond +-max.
+    // Every sample a conversion meets (-32768 inverted is 32768), and some far beyond.
     std::vector<int64_t> xs;
     for (int64_t x = -32768; x <= 32768; x++) xs.push_back(x);
     for (int64_t x : {(int64_t)max + 1, 2 * (int64_t)max, (int64_t)65536, (int64_t)INT32_MAX}) {

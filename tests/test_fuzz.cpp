@@ -1,5 +1,4 @@
-// The fuzz targets' seeds and findings, replayed through their own entries:
-// a finding fixed once stays fixed.
+// The fuzz targets' seeds and findings replayed: a finding fixed once stays fixed.
 #include <filesystem>
 
 #include "fuzz/fuzz_prepare.h"

@@ -1,6 +1,4 @@
-// quorix info and listen as processes, on the files owners really point
-// them at: folders, pipes, unreadable and huge files, damaged sound files;
-// the JSON for scripts; the pictures.
+// quorix info and listen on unusable files, the JSON for scripts, the pictures.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,8 +8,7 @@
 
 namespace {
 
-// A scratch folder holding tone.wav, 0.3 s of a stereo tone at 44.1 kHz
-// written by sox.
+// tone.wav: 0.3 s of a stereo tone at 44.1 kHz, written by sox.
 class Info : public ScratchTest {
  protected:
   void SetUp() override {
@@ -33,9 +30,8 @@ TEST_F(Info, UnusableFilesEachGetAReason) {
   ASSERT_TRUE(WriteBytes(Path("damaged.wav"), Bytes(tone.begin(), tone.begin() + 30)));
   ASSERT_TRUE(WriteBytes(Path("huge.bin"), {}));
   ASSERT_EQ(truncate(Path("huge.bin").c_str(), (off_t)4 << 30), 0);  // 4 GB, never written: refused unread
-  // Root reads anything: run root without the capabilities that override
-  // file modes for the unreadable file to be so. (Running as another user
-  // instead would fail wherever the checkout's folders are private.)
+  // Root reads anything: drop the capabilities that override file modes
+  // (another user could not reach a checkout in a private folder).
   Lines as_user = {QUORIX_CLI};
   if (geteuid() == 0)
     as_user.insert(as_user.begin(), {"setpriv", "--bounding-set=-dac_override,-dac_read_search",
@@ -66,8 +62,7 @@ TEST_F(Info, UnusableFilesEachGetAReason) {
   EXPECT_EQ(info.out.rfind("good.bin\n  kind: EPROM image\n", 0), 0u) << info.out;
   EXPECT_NE(info.out.find("\n\ntone.wav\n  kind: sound file\n"), std::string::npos) << info.out;
 
-  // listen refuses the same files, and a sound file, and leaves the
-  // output it would have replaced as it was.
+  // listen refuses them and a sound file, leaving the output as it was.
   ASSERT_TRUE(WriteBytes(Path("old.wav"), {1, 2, 3}));
   for (const auto& b : bad) {
     Lines listen = as_user;
@@ -93,7 +88,6 @@ TEST_F(Info, JsonForScripts) {
   ASSERT_EQ(lines.size(), 3u) << r.out;
   auto img = nlohmann::json::parse(lines[0]), wav = nlohmann::json::parse(lines[1]),
        gone = nlohmann::json::parse(lines[2]);
-  // The values of `want`, and the keys of `present` with any value.
   auto expect = [](const nlohmann::json& j, const nlohmann::json& want, const Lines& present) {
     for (const auto& item : want.items()) EXPECT_EQ(j.value(item.key(), nlohmann::json("missing")), item.value()) << item.key();
     for (const std::string& key : present) EXPECT_TRUE(j.contains(key)) << key;
@@ -133,7 +127,6 @@ TEST_F(Info, PicturesOfTheSizeAsked) {
     ASSERT_EQ(r.status, 0) << r.err;
     Bytes png = ReadBytes(Path("out.png"));
     ASSERT_GE(png.size(), 24u);
-    // The signature, then the header chunk with the width and height.
     Bytes head = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
     for (uint32_t v : {c.width, c.height})
       for (int shift = 24; shift >= 0; shift -= 8) head.push_back((uint8_t)(v >> shift));

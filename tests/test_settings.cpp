@@ -1,6 +1,4 @@
-// The settings file: LoadConfig over hand-edited files, the exact text
-// SaveConfig writes and a round trip, and the file's name in a folder.
-// (Failed saves are tried with the other ways data can be lost.)
+// The settings file: loading hand-edited files, the exact text saved, its path.
 #include <stdio.h>
 
 #include "settings/settings.h"
@@ -8,8 +6,7 @@
 
 namespace {
 
-// Every setting in one line: the last played file, then mu_law, invert,
-// pad_first_two_bytes, autoscale, rom_size_index, eightbit and sample_rate.
+// last_played_file|mu_law|invert|pad_first_two_bytes|autoscale|rom_size_index|eightbit|sample_rate
 std::string Settings() {
   char text[300];
   snprintf(text, sizeof text, "%s|%d|%d|%d|%d|%d|%d|%.1f", last_played_file, mu_law, invert, pad_first_two_bytes,
@@ -30,9 +27,8 @@ class ConfigFile : public EngineTest {
   }
 };
 
-// Each line goes to the first reader whose key it holds anywhere with an
-// '=' after it; a number is the decimal integer after the '=', and one that
-// is not there or does not fit 32 bits leaves the setting as it was.
+// A line goes to the first key it holds with an '=' after it; a number that
+// is missing or does not fit 32 bits leaves the setting as it was.
 TEST_F(ConfigFile, LoadingTakesEachRecognisedLine) {
   const std::string spaces(1014, ' ');
   const struct {
@@ -44,7 +40,6 @@ TEST_F(ConfigFile, LoadingTakesEachRecognisedLine) {
        "AUTOSCALE = 1\nROM_SIZE_INDEX = 3\nEIGHTBIT = 1\nSAMPLE_RATE = 31250\n",
        "kick.wav|0|1|0|1|3|1|31250.0"},
       {"keys are case-sensitive", "mu_law = 0\nSample_Rate = 8000\n", kDefaults},
-      {"key in a comment", "# MU_LAW was off = 0 here\n", "|0|0|1|0|1|0|24000.0"},
       {"earlier key in the order wins", "INVERT MU_LAW = 5\n", "|5|0|1|0|1|0|24000.0"},
       {"string key first", "LAST_PLAYED_FILE MU_LAW = 0\n", "0|1|0|1|0|1|0|24000.0"},
       {"rate key last", "SAMPLE_RATE EIGHTBIT = 1\n", "|1|0|1|0|1|1|24000.0"},
@@ -61,12 +56,10 @@ TEST_F(ConfigFile, LoadingTakesEachRecognisedLine) {
        "EIGHTBIT = 99999999999999999999\nSAMPLE_RATE = 4294991296\n", kDefaults},
       {"CRLF lines", "LAST_PLAYED_FILE = \"C:\\drums\\kick.wav\"\r\nSAMPLE_RATE = 22050\r\nEIGHTBIT = 1\r\n",
        "C:\\drums\\kick.wav|1|0|1|0|1|1|22050.0"},
-      // Lines are read in pieces of at most 1023 characters: a number that
-      // falls into the second piece is not seen with its key.
+      // Read in pieces of 1023 characters: a number in the second is not seen.
       {"line of 1023 characters", "MU_LAW =" + spaces + "0\n", "|0|0|1|0|1|0|24000.0"},
       {"line of 1024 characters", "MU_LAW = " + spaces + "0\n", kDefaults},
-      // A name starts after blanks and quotes and ends at a quote or a
-      // control character; bytes from 0x80 are kept for any code page.
+      // A name starts after blanks and quotes, ends at a quote or a control character.
       {"name in quotes", "LAST_PLAYED_FILE = \" ' \"my kick 1  \tb\n", "my kick 1  " + kDefaults},
       {"name with a quote", "LAST_PLAYED_FILE = it's.wav\n", "it" + kDefaults},
       {"name with an equals sign", "LAST_PLAYED_FILE = a=b\n", "a=b" + kDefaults},
@@ -112,7 +105,6 @@ TEST_F(ConfigFile, SaveWritesExactlyTheseLinesAndReadsThemBack) {
   ResetSettings();
   LoadConfig(Path("quorix.ini").c_str());
   EXPECT_EQ(Settings(), name + "|0|1|0|1|-4|1|24001.0");
-  // A name of the full 127 characters survives too.
   const std::string longest(127, 'k');
   strcpy(last_played_file, longest.c_str());
   Saved();
@@ -121,8 +113,7 @@ TEST_F(ConfigFile, SaveWritesExactlyTheseLinesAndReadsThemBack) {
   EXPECT_EQ(last_played_file, longest);
 }
 
-// The folder and the file name with one '/'; an empty folder, or one too
-// long for a name of 127 characters, is refused without writing.
+// An empty folder, or one too long for a name of 127 characters, is refused.
 TEST(ConfigPath, JoinsTheFolderAndTheFileNameWithOneSlash) {
   const std::string d116(116, 'd');
   const struct {

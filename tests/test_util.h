@@ -1,6 +1,4 @@
-// Shared by the unit tests: scratch folders, files as byte arrays, WAV files
-// built by hand, a clean engine for every test, and child processes (the
-// converter, sox, ffmpeg).
+// Shared by the unit tests: scratch folders, hand-built WAV files, a clean engine, child processes.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -24,10 +22,7 @@
 typedef std::vector<uint8_t> Bytes;
 typedef std::vector<std::string> Lines;
 
-// ---- Files ----
-
-// A new empty folder. Its name holds printf conversions, so every report
-// line naming a file in it shows that names are printed, never interpreted.
+// Its name holds printf conversions, to show that names are printed, never interpreted.
 inline std::string MakeTempDir(void) {
   std::string templ = (std::filesystem::temp_directory_path() / "quorix %s%n-XXXXXX").string();
   return mkdtemp(&templ[0]) ? templ : std::string();
@@ -59,8 +54,7 @@ inline bool Exists(const std::string& path) {
 
 inline Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
-// Runs `change` on a name buffer holding `text` and followed by bytes that
-// must survive it: nothing may be written past the 128 bytes of a name.
+// `change` applied to a name buffer holding `text`; nothing may be written past its 128 bytes.
 template <typename Change>
 std::string Guarded(const std::string& text, Change change) {
   char buf[NAME_SIZE + 16];
@@ -71,18 +65,10 @@ std::string Guarded(const std::string& text, Change change) {
   return buf;
 }
 
-// ---- WAV files by hand. Every size field is given explicitly, so broken
-// files are as easy to write as good ones. ----
+// ---- WAV files by hand: every size explicit, so broken files are as easy as good ones ----
 
-inline void AppendU16(Bytes& b, uint16_t v) {
-  b.push_back((uint8_t)v);
-  b.push_back((uint8_t)(v >> 8));
-}
-
-inline void AppendU32(Bytes& b, uint32_t v) {
-  AppendU16(b, (uint16_t)v);
-  AppendU16(b, (uint16_t)(v >> 16));
-}
+inline void AppendU16(Bytes& b, uint16_t v) { b.insert(b.end(), {(uint8_t)v, (uint8_t)(v >> 8)}); }
+inline void AppendU32(Bytes& b, uint32_t v) { AppendU16(b, (uint16_t)v), AppendU16(b, (uint16_t)(v >> 16)); }
 
 inline Bytes Cat(std::initializer_list<Bytes> parts) {
   Bytes b;
@@ -97,10 +83,9 @@ inline Bytes RiffHeader(const char id[4], uint32_t riff_size, const char type[4]
   return b;
 }
 
-// "RIFF", 4 + body size, "WAVE", body.
 inline Bytes Riff(const Bytes& body) { return Cat({RiffHeader("RIFF", (uint32_t)(4 + body.size()), "WAVE"), body}); }
 
-// A chunk header with the size given, then the body as given (no pad added).
+// The size as given, no pad byte added.
 inline Bytes RawChunk(const char name[4], uint32_t size, const Bytes& body) {
   Bytes b(name, name + 4);
   AppendU32(b, size);
@@ -108,14 +93,12 @@ inline Bytes RawChunk(const char name[4], uint32_t size, const Bytes& body) {
   return b;
 }
 
-// A well-formed chunk: the size is the body's, and a pad byte follows an odd body.
 inline Bytes Chunk(const char name[4], const Bytes& body) {
   Bytes b = RawChunk(name, (uint32_t)body.size(), body);
   if (body.size() & 1) b.push_back(0);
   return b;
 }
 
-// A format body: the 14-byte WAVEfmt and the 2-byte PCMfmt, then `extra`.
 inline Bytes FmtBody(uint16_t tag, uint16_t channels, uint16_t block_align, uint16_t bits,
                      const Bytes& extra = Bytes(), uint32_t rate = 24000) {
   Bytes b;
@@ -128,20 +111,17 @@ inline Bytes FmtBody(uint16_t tag, uint16_t channels, uint16_t block_align, uint
   return Cat({b, extra});
 }
 
-// A PCM "fmt " chunk; frames of exactly their samples unless `align` is given.
 inline Bytes Fmt(uint16_t channels, uint16_t bits, int align = -1) {
   if (align < 0) align = channels * ((bits + 7) / 8);
   return Chunk("fmt ", FmtBody(1, channels, (uint16_t)align, bits));
 }
 
-// 16-bit little-endian samples.
 inline Bytes Words(const std::vector<int>& samples) {
   Bytes b;
   for (int s : samples) AppendU16(b, (uint16_t)(int16_t)s);
   return b;
 }
 
-// A whole 16-bit mono file.
 inline Bytes Mono16(const std::vector<int>& samples, uint32_t rate = 24000) {
   return Riff(Cat({Chunk("fmt ", FmtBody(1, 1, 2, 16, {}, rate)), Chunk("data", Words(samples))}));
 }
@@ -149,8 +129,7 @@ inline Bytes Mono16(const std::vector<int>& samples, uint32_t rate = 24000) {
 // The worked conversion's file: 16-bit mono samples 0, 8192, -8192 and 4096.
 inline Bytes WorkedWav(void) { return Mono16({0, 8192, -8192, 4096}); }
 
-// Pseudo-random bytes that reach every code, with the extremes of both
-// sample widths early on.
+// Pseudo-random bytes, with the extremes of both sample widths early on.
 inline Bytes Noise(size_t n, uint32_t seed) {
   Bytes b(n);
   uint32_t x = seed * 2654435761u + 1;
@@ -163,23 +142,19 @@ inline Bytes Noise(size_t n, uint32_t seed) {
   return b;
 }
 
-// ---- Child processes ----
-
 struct RunResult {
   int status;  // exit status, or -1 when the program did not exit
   std::string out, err;
 };
 
-inline std::string Quoted(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
-
-// Runs argv[0] (searched in PATH) in `cwd` (unchanged when empty) with
-// `env` entries "NAME=value" set and "NAME" removed, stdin from /dev/null.
+// In `cwd` (unchanged when empty), `env` entries "NAME=value" set and "NAME" removed.
 inline RunResult RunProgram(const std::vector<std::string>& argv, const std::string& cwd = "",
                             const std::vector<std::string>& env = {}) {
+  auto Quoted = [](const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+  };
   std::string tmp = MakeTempDir();
   std::string command = "cd " + Quoted(cwd.empty() ? "." : cwd) + " && exec env";
   for (const std::string& e : env) command += (e.find('=') == std::string::npos ? " -u " : " ") + Quoted(e);
@@ -202,12 +177,8 @@ inline Lines SplitLines(const std::string& text) {
   return lines;
 }
 
-// ---- The engine ----
-
 inline Lines ReportLog(void) { return Lines(textline, textline + textlines); }
 
-// Empties the log, puts back the built-in settings, forgets the platform's
-// records and sets MyWindow (null when `window` is null).
 inline void ResetEngine(HWND window) {
   EraseTextBuffer();
   ResetSettings();
@@ -216,7 +187,6 @@ inline void ResetEngine(HWND window) {
   play_after_conversion = 1;
 }
 
-// A scratch folder per test, and the converter run in it.
 class ScratchTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -229,12 +199,9 @@ class ScratchTest : public ::testing::Test {
     args.insert(args.begin(), QUORIX_CLI);
     return RunProgram(args, dir, env);
   }
-  // A shell command line in the folder, $Q standing for the converter.
-  RunResult Shell(const std::string& line) { return RunProgram({"sh", "-c", "Q=" QUORIX_CLI "; " + line}, dir); }
   std::string dir;
 };
 
-// A fresh engine with a headless window, in a scratch folder.
 class EngineTest : public ScratchTest {
  protected:
   void SetUp() override {
@@ -248,8 +215,7 @@ class EngineTest : public ScratchTest {
     HeadlessDestroyWindow(window);
     ScratchTest::TearDown();
   }
-  // Runs ConvertWAVToDMX, ConvertDMXtoWAV or a stand-in on the two names;
-  // every way out must leave the cross-hair cursor, after the wait cursor.
+  // Every way out must leave the cross-hair cursor, after the wait cursor.
   uint32_t Convert(uint32_t (*convert)(void), const std::string& in, const std::string& out) {
     if (in.size() >= NAME_SIZE || out.size() >= NAME_SIZE) {
       ADD_FAILURE() << "file name too long for the engine: " << in << " " << out;
@@ -266,25 +232,8 @@ class EngineTest : public ScratchTest {
   HWND window = nullptr;
 };
 
-// ---- Sound ----
-
-// The AM6070's level for a code in DAC steps (-8031..8031), from the G.711
-// segment formula rather than the chord table the program uses:
-// |level| = ((2 * step + 33) << chord) - 33.
+// The AM6070's level in DAC steps from the G.711 formula, not the program's table.
 inline int G711Level(uint8_t code) {
   int magnitude = ((2 * (code & 15) + 33) << ((code >> 4) & 7)) - 33;
   return code & 0x80 ? magnitude : -magnitude;
-}
-
-// The frequency at `rate` of s[from, to) from its rising zero crossings,
-// interpolated; 0 with fewer than two.
-inline double Frequency(const std::vector<float>& s, size_t from, size_t to, double rate) {
-  double first = -1, last = -1;
-  int crossings = 0;
-  for (size_t i = from + 1; i < to && i < s.size(); i++)
-    if (s[i - 1] < 0 && s[i] >= 0) {
-      last = (double)(i - 1) + s[i - 1] / (s[i - 1] - s[i]);
-      if (crossings++ == 0) first = last;
-    }
-  return crossings > 1 ? (crossings - 1) * rate / (last - first) : 0;
 }
