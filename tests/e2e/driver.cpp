@@ -31,7 +31,6 @@ Str g_exe, g_exe32, g_artifacts, g_dir /* the scenario's folder */, g_error /* w
 PROCESS_INFORMATION g_app;  // the program, while it runs
 std::vector<HWND> g_stack;  // its main window, then the dialogs open over it
 Str g_menu;                 // its menu bar as our probe read it: "Popup/Item=id" lines
-HWND g_inbox;               // our window, to which the probe sends the menu
 
 bool Fail(const Str& why) {
   g_error = why;
@@ -121,7 +120,8 @@ HWND EditOf(HWND dlg) {
 }
 
 // Menus are private to their process, so our probe, which a hook loads into
-// the program for one message, reads the menu bar.
+// the program for one message, writes the menu bar into the file named by
+// QUORIX_E2E_MENU, which the program has from us.
 bool ReadMenu(HWND main) {
   static HMODULE probe = [] {
     char path[MAX_PATH];
@@ -132,10 +132,11 @@ bool ReadMenu(HWND main) {
   HOOKPROC proc = (HOOKPROC)(void*)GetProcAddress(probe, "MenuProbe");
   HHOOK hook = proc ? SetWindowsHookExA(WH_CALLWNDPROC, proc, probe, g_app.dwThreadId) : NULL;
   if (!hook) return Fail("cannot hook the menu probe into the program");
-  g_menu.clear();
-  Send(main, RegisterWindowMessageA("QuorixMenuProbe"), (WPARAM)g_inbox, 0);
+  Str file = g_artifacts + "\\menu.txt";
+  DeleteFileA(file.c_str());
+  Send(main, RegisterWindowMessageA("QuorixMenuProbe"), 0, 0);
   UnhookWindowsHookEx(hook);
-  return !g_menu.empty() || Fail("the window has no menu");
+  return (g_menu = Read(file)) != "" || Fail("the window has no menu");
 }
 
 // Starts the program in `cwd` with QUORIX_PATH `quorix_path` ("unset": none)
@@ -316,35 +317,28 @@ bool CheckResources() {
   return IconIs(a, 1, 32, 8) && IconIs(a, 2, 64, 4);
 }
 
-// A scenario is a list of steps; "~" in a step's texts stands for the
-// scenario's folder, names without a folder are in it.
-enum Op {
-  RESOURCES,  // both builds' resources
-  MKDIR,      // a: a folder, made with its parents
-  PUT,        // a: a file holding b ("@file": the bytes of a data file)
-  START,      // the program, with QUORIX_PATH a (default ~; "empty", "unset") in the folder b (~)
-  MENUBAR,    // the menu's items in order, "Popup/Item|..."
-  MENU,       // "Popup/Item" a chosen from the menu; then a dialog titled b, if b is given
-  COMMAND,    // a command number a the menu does not have
-  DIALOG,     // a dialog titled a ("": any) opened by the top window, the top window then
-  NO_DIALOG,  // the top window opens no dialog within a second
-  LABEL,      // the top dialog shows the text a
-  FIELD,      // the top dialog's text box shows a
-  TYPE,       // a typed into the top dialog's text box
-  PRESS,      // OK, Cancel, Yes or close (the close box) of the top window
-  GONE,       // the top dialog goes away
-  BOX,        // a message box titled a says b; OK pressed
-  ABOUT,      // the About box names quorix.ini in the folder a
-  TO_WAV,     // an image-to-WAV conversion of a; the save dialog proposes b, c is typed (if any)
-  TO_BIN,     // the same from WAV to image
-  CLICK,      // a click into the report
-  SCROLL,     // one line down with the scroll bar
-  REPORT,     // the window shows lines a ("|" between; "@file": a data file's) from line b on
-  SHOT,       // a picture of the main window for the docs, a.bmp
-  FILE,       // the file a holds exactly b ("@file": the bytes of a data file)
-  FILES,      // the scenario's folder holds the names a, in order
-  ENDS,       // the program ends, with code 0
-};
+// A scenario is a list of steps with texts a, b, c; "~" in them stands for
+// the scenario's folder, names without a folder are in it.
+//   RESOURCES both builds' resources     MKDIR a  a folder, made with its parents
+//   PUT a b   a file holding b ("@file": the bytes of a data file)
+//   START a b the program, QUORIX_PATH a (default ~; "empty", "unset"), in folder b (~)
+//   MENUBAR a the menu's items in order   MENU a b  item a chosen; then dialog b, if given
+//   COMMAND a a command number the menu does not have
+//   DIALOG a  a dialog titled a ("": any) opens over the top window, and is the top then
+//   NO_DIALOG none opens within a second  LABEL a  the top dialog shows the text a
+//   FIELD a   its text box shows a        TYPE a   a typed into it
+//   PRESS a   OK, Cancel, Yes or close (the close box) of the top window
+//   GONE      the top dialog goes away    BOX a b  a message box titled a says b; OK pressed
+//   ABOUT a   the About box names quorix.ini in the folder a
+//   TO_WAV a b c, TO_BIN a b c  a conversion of a; the save dialog proposes b, c is typed
+//   CLICK     a click into the report     SCROLL   one line down with the scroll bar
+//   REPORT a b the window shows lines a ("|" between; "@file") from line b on its top row
+//   SHOT a    the main window as a.bmp, for the docs
+//   FILE a b  the file a holds exactly b  FILES a  the folder holds the names a, in order
+//   ENDS      the program ends, with code 0
+enum Op { RESOURCES, MKDIR, PUT, START, MENUBAR, MENU, COMMAND, DIALOG, NO_DIALOG, LABEL, FIELD,
+          TYPE, PRESS, GONE, BOX, ABOUT, TO_WAV, TO_BIN, CLICK, SCROLL, REPORT, SHOT, FILE, FILES,
+          ENDS };
 
 struct Step {
   Op op;
@@ -577,13 +571,6 @@ const std::vector<std::pair<const char*, std::vector<Step>>> kScenarios = {
       {MENU, kExit}, {ENDS}, {FILES, "kick.bin " + kTooLong}}},
 };
 
-LRESULT CALLBACK InboxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg != WM_COPYDATA) return DefWindowProcA(h, msg, wp, lp);
-  const COPYDATASTRUCT* data = (const COPYDATASTRUCT*)lp;
-  g_menu.assign((const char*)data->lpData, data->cbData);
-  return TRUE;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -593,11 +580,7 @@ int main(int argc, char** argv) {
   }
   setvbuf(stdout, NULL, _IONBF, 0);
   g_exe = argv[1], g_exe32 = argv[2], g_artifacts = argv[3];
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = InboxProc;
-  wc.lpszClassName = "QuorixE2eInbox";
-  RegisterClassA(&wc);
-  g_inbox = CreateWindowA(wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, NULL, NULL);
+  SetEnvironmentVariableA("QUORIX_E2E_MENU", (g_artifacts + "\\menu.txt").c_str());
   int passed = 0, failed = 0;
   for (const auto& scenario : kScenarios) {
     bool wanted = argc == 4;

@@ -1,10 +1,12 @@
-// Loaded into QUORIX.exe through a window hook of the end-to-end driver.
-// Menus belong to the process that made them, so only code running inside
-// the program can read the menu bar its window really has. On the driver's
-// request this walks it and sends back one line per item, "Popup/Item=id",
-// marked when the item is anything but a plain command that can be chosen.
+// Loaded into QUORIX.exe through a window hook of the end-to-end driver:
+// menus belong to the process that made them, so only code inside the
+// program can read the menu bar its window really has. On the driver's
+// request this writes one line per item, "Popup/Item=id", marked when the
+// item is anything but a plain command that can be chosen, into the file
+// named by QUORIX_E2E_MENU.
 #include <windows.h>
 #include <stdio.h>
+#include <stdlib.h>
 
 #include <string>
 
@@ -30,8 +32,8 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK MenuProbe(int code, WPARAM wp,
         lines += line;
       }
     }
-    COPYDATASTRUCT data = {0, (DWORD)lines.size(), &lines[0]};
-    SendMessageA((HWND)msg->wParam, WM_COPYDATA, (WPARAM)msg->hwnd, (LPARAM)&data);
+    const char* to = getenv("QUORIX_E2E_MENU");
+    if (FILE* f = to ? fopen(to, "wb") : NULL) fputs(lines.c_str(), f), fclose(f);
   }
   return CallNextHookEx(NULL, code, wp, lp);
 }
