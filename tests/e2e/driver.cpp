@@ -32,22 +32,15 @@ PROCESS_INFORMATION g_app;  // the program, while it runs
 std::vector<HWND> g_stack;  // its main window, then the dialogs open over it
 Str g_menu;                 // its menu bar as our probe read it: "Popup/Item=id" lines
 
-bool Fail(const Str& why) {
-  g_error = why;
-  return false;
-}
+bool Fail(const Str& why) { return g_error = why, false; }
 
 Str Num(long n) { return std::to_string(n); }
 
-// Polls until `done` holds, keeping our own window answering; false when it
-// did not within `timeout` ms.
+// Polls until `done` holds; false when it did not within `timeout` ms.
 template <class F>
 bool Poll(F done, DWORD timeout = 20000) {
-  for (DWORD start = GetTickCount(); !done(); Sleep(40)) {
-    MSG msg;
-    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+  for (DWORD start = GetTickCount(); !done(); Sleep(40))
     if (GetTickCount() - start > timeout) return false;
-  }
   return true;
 }
 
@@ -123,12 +116,7 @@ HWND EditOf(HWND dlg) {
 // the program for one message, writes the menu bar into the file named by
 // QUORIX_E2E_MENU, which the program has from us.
 bool ReadMenu(HWND main) {
-  static HMODULE probe = [] {
-    char path[MAX_PATH];
-    GetModuleFileNameA(NULL, path, sizeof path);
-    strcpy(strrchr(path, '\\') + 1, "quorix_menu_probe.dll");
-    return LoadLibraryA(path);
-  }();
+  static HMODULE probe = LoadLibraryA("quorix_menu_probe.dll");  // found beside us
   HOOKPROC proc = (HOOKPROC)(void*)GetProcAddress(probe, "MenuProbe");
   HHOOK hook = proc ? SetWindowsHookExA(WH_CALLWNDPROC, proc, probe, g_app.dwThreadId) : NULL;
   if (!hook) return Fail("cannot hook the menu probe into the program");
@@ -326,7 +314,7 @@ bool CheckResources() {
 //   COMMAND a a command number the menu does not have
 //   DIALOG a  a dialog titled a ("": any) opens over the top window, and is the top then
 //   NO_DIALOG none opens within a second  LABEL a  the top dialog shows the text a
-//   FIELD a   its text box shows a        TYPE a   a typed into it
+//   FIELD a   its text box shows a        TYPE a b a typed into it; b pressed, if given
 //   PRESS a   OK, Cancel, Yes or close (the close box) of the top window
 //   GONE      the top dialog goes away    BOX a b  a message box titled a says b; OK pressed
 //   ABOUT a   the About box names quorix.ini in the folder a
@@ -403,7 +391,7 @@ bool Run(const Step& s) {
              Fail("it shows \"" + shown + "\"");
     }
     case TYPE:
-      return Send(EditOf(top), WM_SETTEXT, 0, (LPARAM)a.c_str());
+      return Send(EditOf(top), WM_SETTEXT, 0, (LPARAM)a.c_str()) && (b.empty() || Run({PRESS, b}));
     case PRESS: {
       int id = a == "OK" ? IDOK : a == "Cancel" ? IDCANCEL : IDYES;
       if (a == "close") PostMessageA(top, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -435,11 +423,9 @@ bool Run(const Step& s) {
     case TO_WAV:
     case TO_BIN: {
       bool wav = s.op == TO_WAV;
-      std::vector<Step> steps = {{MENU, wav ? kToWav : kToBin, wav ? kOpenBin : kOpenWav},
-                                 {FIELD, ""}, {TYPE, s.a}, {PRESS, "OK"},
-                                 {DIALOG, wav ? kSaveWav : kSaveBin}, {FIELD, s.b}};
-      if (!s.c.empty()) steps.push_back({TYPE, s.c});
-      steps.push_back({PRESS, "OK"});
+      std::vector<Step> steps = {
+          {MENU, wav ? kToWav : kToBin, wav ? kOpenBin : kOpenWav}, {FIELD, ""}, {TYPE, s.a, "OK"},
+          {DIALOG, wav ? kSaveWav : kSaveBin}, {FIELD, s.b}, {TYPE, s.c.empty() ? s.b : s.c, "OK"}};
       return std::all_of(steps.begin(), steps.end(), Run);
     }
     case CLICK:
@@ -508,8 +494,8 @@ const std::vector<std::pair<const char*, std::vector<Step>>> kScenarios = {
       {FILE, "kick.bin", "@kick.bin"}, {REPORT, "@wav2dmx.txt"}, {SHOT, "main-window"},
       {SCROLL}, {REPORT, "@wav2dmx.txt", "1"},
       // A cancel in the save dialog writes nothing and keeps the report.
-      {MENU, kToBin, kOpenWav}, {TYPE, "~\\kick.wav"}, {PRESS, "OK"}, {DIALOG, kSaveBin},
-      {TYPE, "NEVER"}, {PRESS, "Cancel"}, {REPORT, "@wav2dmx.txt", "1"},
+      {MENU, kToBin, kOpenWav}, {TYPE, "~\\kick.wav", "OK"}, {DIALOG, kSaveBin},
+      {TYPE, "NEVER", "Cancel"}, {REPORT, "@wav2dmx.txt", "1"},
       {TO_BIN, "~\\kick.wav", "kick.bin", "OUT.wav"},
       // Told to write over its input under another spelling, it keeps the input whole.
       {PUT, "same.bin", "@kick.wav"}, {TO_BIN, "~\\same.bin", "same.bin", "SAME.BIN"},
@@ -517,21 +503,18 @@ const std::vector<std::pair<const char*, std::vector<Step>>> kScenarios = {
       {MENU, kExit}, {ENDS}, {FILES, "OUT.wav.bin kick.bin kick.wav same.bin"}}},
     {"ImageToWav",
      {{PUT, "OUT.wav", "an older take"}, {PUT, "kick.bin", "@kick.bin"}, {MKDIR, "MY.DIR"},
-      {PUT, "MY.DIR\\KICK.BIN", "@kick.bin"}, {START},
-      {MENU, kRate, kRateTitle}, {LABEL, "WAV File Sample Rate"}, {FIELD, "24000.00"},
-      {TYPE, "8000"}, {PRESS, "OK"},
-      {MENU, kRate, kRateTitle}, {FIELD, " 8000.00"}, {TYPE, "3e9"}, {PRESS, "OK"},
+      {PUT, "MY.DIR\\KICK.BIN", "@kick.bin"}, {START}, {MENU, kRate, kRateTitle},
+      {LABEL, "WAV File Sample Rate"}, {FIELD, "24000.00"}, {TYPE, "8000", "OK"},
+      {MENU, kRate, kRateTitle}, {FIELD, " 8000.00"}, {TYPE, "3e9", "OK"},
       {BOX, "QUORIX", "Sample rate out of range: a WAV file holds at most 2147483647 Hz."},
-      {FIELD, "3e9"}, {PRESS, "Cancel"},
-      {MENU, kRate, kRateTitle}, {TYPE, "9999"}, {PRESS, "close"},
+      {FIELD, "3e9"}, {TYPE, "9999", "close"},
       // A cancel in the open dialog: no save dialog follows.
       {MENU, kToWav, kOpenBin}, {PRESS, "Cancel"}, {NO_DIALOG},
       // The open dialog refuses a missing file; the save dialog asks before
       // it lets a file be replaced.
-      {MENU, kToWav, kOpenBin}, {TYPE, "~\\NOPE.BIN"}, {PRESS, "OK"}, {DIALOG, ""}, {PRESS, "OK"},
-      {TYPE, "~\\kick.bin"}, {PRESS, "OK"}, {DIALOG, kSaveWav}, {FIELD, "kick.wav"},
-      {TYPE, "OUT.wav"}, {PRESS, "OK"}, {DIALOG, kSaveWav}, {PRESS, "Yes"}, {GONE},
-      {FILE, "OUT.wav", "@kick-8000.wav"},
+      {MENU, kToWav, kOpenBin}, {TYPE, "~\\NOPE.BIN", "OK"}, {DIALOG, ""}, {PRESS, "OK"},
+      {TYPE, "~\\kick.bin", "OK"}, {DIALOG, kSaveWav}, {FIELD, "kick.wav"}, {TYPE, "OUT.wav", "OK"},
+      {DIALOG, kSaveWav}, {PRESS, "Yes"}, {GONE}, {FILE, "OUT.wav", "@kick-8000.wav"},
       // The proposal cuts the path at its first dot; an extension typed in
       // capitals is kept.
       {TO_WAV, "~\\MY.DIR\\KICK.BIN", "MY.wav", "B.WAV"}, {FILES, "B.WAV MY.DIR OUT.wav kick.bin"},
@@ -540,7 +523,7 @@ const std::vector<std::pair<const char*, std::vector<Step>>> kScenarios = {
     {"PlayAndReplay",
      {{PUT, "kick.wav", "@kick.wav"}, {PUT, "quorix.ini", "* older settings\r\n"}, {START},
       {CLICK}, {NO_DIALOG}, {REPORT, ""}, {MENU, kPlay, kPlayTitle}, {PRESS, "Cancel"},
-      {MENU, kReplay, kPlayTitle}, {TYPE, "~\\kick.wav"}, {PRESS, "OK"}, {REPORT, kPlaying},
+      {MENU, kReplay, kPlayTitle}, {TYPE, "~\\kick.wav", "OK"}, {REPORT, kPlaying},
       {MENU, kReplay}, {CLICK}, {REPORT, Str(kPlaying) + "|" + kPlaying + "|" + kPlaying},
       {PRESS, "close"}, {ENDS}, {FILES, "kick.wav quorix.ini"},
       {FILE, "quorix.ini", Ini("~\\kick.wav", "   24000")}}},
@@ -549,7 +532,7 @@ const std::vector<std::pair<const char*, std::vector<Step>>> kScenarios = {
     {"SettingsKept",
      {{PUT, "kick.wav", "@kick.wav"}, {PUT, "quorix.ini", kHandWritten}, {START}, {CLICK},
       {REPORT, kPlaying}, {MENU, kReplay}, {REPORT, Str(kPlaying) + "|" + kPlaying},
-      {MENU, kRate, kRateTitle}, {TYPE, "8000"}, {PRESS, "OK"}, {MENU, kExit}, {ENDS},
+      {MENU, kRate, kRateTitle}, {TYPE, "8000", "OK"}, {MENU, kExit}, {ENDS},
       {FILE, "quorix.ini", kHandWritten}, {FILES, "kick.wav quorix.ini"}}},
     {"ConfigurationFolder",
      {{MKDIR, "sub"}, {MKDIR, kLongFolder}, {PUT, "kick.wav", "@kick.wav"},
@@ -557,15 +540,15 @@ const std::vector<std::pair<const char*, std::vector<Step>>> kScenarios = {
       {START, "unset", "~\\sub"}, {ABOUT, "~\\sub"}, {MENU, kExit}, {ENDS},
       {START, "empty", "~"}, {ABOUT, "~"}, {PRESS, "close"}, {ENDS},
       {FILES, "a-rather-long-folder-name kick.wav sub"}, {START, "~\\" + kLongFolder},
-      {MENU, kPlay, kPlayTitle}, {TYPE, "~\\kick.wav"}, {PRESS, "OK"}, {MENU, kExit}, {ENDS},
+      {MENU, kPlay, kPlayTitle}, {TYPE, "~\\kick.wav", "OK"}, {MENU, kExit}, {ENDS},
       {FILE, kLongFolder + "\\quorix.ini", Ini("~\\kick.wav", "   24000")}}},
     {"LongNames",
      {{PUT, "kick.bin", "@kick.bin"}, {PUT, kTooLong, "@kick.wav"}, {START},
-      {MENU, kPlay, kPlayTitle}, {TYPE, "~\\" + kTooLong}, {PRESS, "OK"},
+      {MENU, kPlay, kPlayTitle}, {TYPE, "~\\" + kTooLong, "OK"},
       {BOX, "QUORIX", "The name of the chosen file is too long: QUORIX takes file names of at "
                       "most 126 characters, folders included."},
-      {MENU, kToWav, kOpenBin}, {TYPE, "~\\kick.bin"}, {PRESS, "OK"},
-      {DIALOG, kSaveWav}, {TYPE, kLongest}, {PRESS, "OK"},
+      {MENU, kToWav, kOpenBin}, {TYPE, "~\\kick.bin", "OK"},
+      {DIALOG, kSaveWav}, {TYPE, kLongest, "OK"},
       {BOX, "QUORIX", "The name is too long to add \".wav\" to it:\n~\\" + kLongest +
                       "\n\nA file name holds at most 127 characters, folders included."},
       {MENU, kExit}, {ENDS}, {FILES, "kick.bin " + kTooLong}}},
