@@ -1,17 +1,15 @@
 // End-to-end tests of QUORIX.exe: start the real program and work it only as
-// a user can (menu, the system's file dialogs, rate dialog, message boxes, a
-// click, the scroll bar, the close box), checking what only the running
-// program shows. A converted file is compared with the command-line
-// converter's output only to prove the dialogs' file and settings were used.
-//
+// a user can, checking what only the running program shows. A converted file
+// is compared with the command-line converter's output only to prove the
+// dialogs' file and settings were used.
 //   quorix_e2e QUORIX.exe QUORIX32.exe ARTIFACTS [SCENARIO...]
-//
 // Inputs are in D:\data, scenario folders in D:\cases (short names the
 // report shows whole); ARTIFACTS gets the screenshot and failed pictures.
 #include <windows.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <ctype.h>
 #include <string.h>
 
 #include <algorithm>
@@ -70,7 +68,7 @@ Str Listing() {
   HANDLE h = FindFirstFileA(Path("*").c_str(), &found);
   for (bool more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileA(h, &found))
     if (strcmp(found.cFileName, ".") && strcmp(found.cFileName, "..")) names.insert(found.cFileName);
-  if (h != INVALID_HANDLE_VALUE) FindClose(h);
+  FindClose(h);
   Str s;
   for (const Str& n : names) s += (s.empty() ? "" : " ") + n;
   return s;
@@ -170,15 +168,15 @@ struct Picture {
   std::vector<uint32_t> px;
 };
 
-// What `paint` draws into a picture of w x h pixels.
-Picture Draw(LONG w, LONG h, const std::function<void(HDC)>& paint) {
+// What `paint` draws into a picture of w x h pixels, given the screen too.
+Picture Draw(LONG w, LONG h, const std::function<void(HDC, HDC)>& paint) {
   Picture p = {w, h, std::vector<uint32_t>((size_t)w * h)};
   BITMAPINFO bi = {{sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
   HDC screen = GetDC(NULL), dc = CreateCompatibleDC(screen);
   void* bits = NULL;
   HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, NULL, 0);
   HGDIOBJ old = SelectObject(dc, dib);
-  paint(dc);
+  paint(dc, screen);
   GdiFlush();
   for (size_t i = 0; bits && i < p.px.size(); i++) p.px[i] = ((uint32_t*)bits)[i] & 0xFFFFFF;
   SelectObject(dc, old);
@@ -190,10 +188,8 @@ Picture Draw(LONG w, LONG h, const std::function<void(HDC)>& paint) {
 
 // A rectangle of the screen, as shown.
 Picture Grab(RECT r) {
-  return Draw(r.right - r.left, r.bottom - r.top, [&](HDC dc) {
-    HDC screen = GetDC(NULL);
+  return Draw(r.right - r.left, r.bottom - r.top, [&](HDC dc, HDC screen) {
     BitBlt(dc, 0, 0, r.right - r.left, r.bottom - r.top, screen, r.left, r.top, SRCCOPY);
-    ReleaseDC(NULL, screen);
   });
 }
 
@@ -201,7 +197,7 @@ Picture Grab(RECT r) {
 // The font is spelled out again on purpose: taken from the program's own
 // code, a wrong font would pass.
 Picture Report(LONG w, LONG h, const std::vector<Str>& lines) {
-  return Draw(w, h, [&](HDC dc) {
+  return Draw(w, h, [&](HDC dc, HDC) {
     RECT all = {0, 0, w, h};
     FillRect(dc, &all, (HBRUSH)GetStockObject(WHITE_BRUSH));
     HFONT font = CreateFontA(-13, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, OUT_STROKE_PRECIS,
@@ -310,8 +306,7 @@ bool CheckResources() {
 //   RESOURCES both builds' resources     MKDIR a  a folder, made with its parents
 //   PUT a b   a file holding b ("@file": the bytes of a data file)
 //   START a b the program, QUORIX_PATH a (default ~; "empty", "unset"), in folder b (~)
-//   MENUBAR a the menu's items in order   MENU a b  item a chosen; then dialog b, if given
-//   COMMAND a a command number the menu does not have
+//   MENUBAR a the menu's items in order   MENU a b  item a (or a number) chosen; dialog b opens
 //   DIALOG a  a dialog titled a ("": any) opens over the top window, and is the top then
 //   NO_DIALOG none opens within a second  LABEL a  the top dialog shows the text a
 //   FIELD a   its text box shows a        TYPE a b a typed into it; b pressed, if given
@@ -324,7 +319,7 @@ bool CheckResources() {
 //   SHOT a    the main window as a.bmp, for the docs
 //   FILE a b  the file a holds exactly b  FILES a  the folder holds the names a, in order
 //   ENDS      the program ends, with code 0
-enum Op { RESOURCES, MKDIR, PUT, START, MENUBAR, MENU, COMMAND, DIALOG, NO_DIALOG, LABEL, FIELD,
+enum Op { RESOURCES, MKDIR, PUT, START, MENUBAR, MENU, DIALOG, NO_DIALOG, LABEL, FIELD,
           TYPE, PRESS, GONE, BOX, ABOUT, TO_WAV, TO_BIN, CLICK, SCROLL, REPORT, SHOT, FILE, FILES,
           ENDS };
 
@@ -365,14 +360,12 @@ bool Run(const Step& s) {
         items += (items.empty() ? "" : "|") + g_menu.substr(at, g_menu.find('=', at) - at);
       return items == a || Fail("the menu has " + items);
     }
-    case MENU: {
+    case MENU: {  // a number: a command the menu does not have
       size_t at = ("\n" + g_menu).find("\n" + a + "=");
-      if (at == Str::npos) return Fail("the menu has no such item");
-      PostMessageA(main, WM_COMMAND, atoi(&g_menu[at + a.size() + 1]), 0);
+      if (at == Str::npos && !isdigit(a[0])) return Fail("the menu has no such item");
+      PostMessageA(main, WM_COMMAND, atoi(at == Str::npos ? &a[0] : &g_menu[at + a.size() + 1]), 0);
       return b.empty() || Run({DIALOG, b});
     }
-    case COMMAND:
-      return PostMessageA(main, WM_COMMAND, atoi(a.c_str()), 0);
     case DIALOG: {
       HWND dlg = NULL;
       if (!Poll([&] { return (dlg = WindowOf("#32770", a, top)); })) return Fail("no such dialog");
@@ -446,9 +439,7 @@ bool Run(const Step& s) {
     }
     case SHOT: {
       RECT r;
-      GetWindowRect(main, &r);
-      SaveBmp(a + ".bmp", Grab(r));
-      return true;
+      return GetWindowRect(main, &r) && (SaveBmp(a + ".bmp", Grab(r)), true);
     }
     case FILE:
       return Read(Path(a)) == Content(b) ||
@@ -487,7 +478,7 @@ const std::vector<std::pair<const char*, std::vector<Step>>> kScenarios = {
       {MENUBAR, "&File/Convert &WAV file to DMX file|&File/Convert &DMX file to WAV file|"
                 "&File/&Play WAV File|&File/&Replay WAV File|&File/E&xit|"
                 "&Edit/&DMX to WAV Options|&Help/&About"},
-      {COMMAND, "999"}, {BOX, "Alert!", "Undefined Menu Command!"}, {REPORT, ""},
+      {MENU, "999"}, {BOX, "Alert!", "Undefined Menu Command!"}, {REPORT, ""},
       {MENU, kExit}, {ENDS}, {FILES, ""}}},
     {"WavToImage",
      {{PUT, "kick.wav", "@kick.wav"}, {START}, {TO_BIN, "~\\kick.wav", "kick.bin"},
