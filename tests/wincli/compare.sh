@@ -5,7 +5,6 @@
 # the row's exit status, print the same report and leave the same files.
 # Then a picture drawn under Wine must carry its text, and the release zip,
 # unpacked alone, must prepare a voice.
-#
 #   tests/wincli/compare.sh LINUX-QUORIX QUORIX-CLI.EXE RELEASE.ZIP
 set -euo pipefail
 export LC_ALL=C.UTF-8 # Wine passes non-ASCII arguments unmangled only in a UTF-8 locale
@@ -34,8 +33,7 @@ timeout 180 "$wine64" wineboot -i >"$work/wineboot.log" 2>&1 ||
 # 16-bit WAV for the engine's own conversion, an image made of it.
 in=$work/in
 mkdir -p "$in/sets.v2"
-(
-  cd "$in"
+(cd "$in"
   # -R: the noise and the dither from a fixed seed, the same files every run.
   sox -R -q -n -r 44100 -c 2 -b 16 drum.wav synth 0.25 sine 190-45 pinknoise synth 0.25 sine mix \
     fade q 0.002 0.25 0.2 gain -4 remix 1 1v0.8 dither -s
@@ -44,10 +42,8 @@ mkdir -p "$in/sets.v2"
   sox -R -q drum.wav drum.flac
   sox -R -q drum.wav -r 8000 -c 1 -e u-law ulaw.wav
   ffmpeg -loglevel error -i drum.wav -c:a libvorbis -q:a 4 drum.ogg
-  sox -R -q drum.wav -r 24000 -c 1 -b 16 pcm16.wav
-  "$linux" prepare --quiet drum.wav kick.bin
-  cp pcm16.wav Ärger-ドラム.wav
-  cp kick.bin Bäss-ü.bin
+  sox -R -q drum.wav -r 24000 -c 1 -b 16 Ärger-ドラム.wav
+  "$linux" prepare --quiet drum.wav kick.bin && cp kick.bin Bäss-ü.bin
   echo "not a sound, though the name says so" >notsound.wav
 )
 grep -q WAVEX <("$linux" info "$in/drum24.wav") || fail "sox wrote drum24.wav without WAVE_FORMAT_EXTENSIBLE"
@@ -119,14 +115,11 @@ while read -r name differ status command; do
     got=$(cd "$out/$side" && cat "$stdin" | "run_$side" "$@" >"$out/$side.out" 2>"$out/$side.err"
       echo "${PIPESTATUS[1]}")
     [ "$got" = "$status" ] || { cat "$out/$side.err"; fail "$name: the $side converter ended with $got, not $status"; }
-    # What the command wrote: new files, and inputs it changed.
-    (cd "$out/$side" && find . -type f | sort | while read -r f; do cmp -s "$in/$f" "$f" || echo "$f"; done) \
-      >"$out/$side.files"
-  done
-  case "$command" in */*) sed -i 's|\\|/|g' "$out/windows.out" ;; esac
-  for side in linux windows; do # the report, then the names of the files written
+    [ "$side" = linux ] || case "$command" in */*) sed -i 's|\\|/|g' "$out/$side.out" ;; esac
     [ "$differ" != digits ] || { round <"$out/$side.out" >"$out/$side.r" && mv "$out/$side.r" "$out/$side.out"; }
-    cat "$out/$side.files" >>"$out/$side.out"
+    # What the command wrote, new files and inputs it changed, after its report.
+    (cd "$out/$side" && find . -type f | sort | while read -r f; do cmp -s "$in/$f" "$f" || echo "$f"; done) |
+      tee "$out/$side.files" >>"$out/$side.out"
   done
   cmp -s "$out/linux.out" "$out/windows.out" ||
     { diff "$out/linux.out" "$out/windows.out" | head -20 || true; fail "$name: the reports or the files written differ"; }
