@@ -377,7 +377,7 @@ bool Run(const Step& s) {
     case LABEL:  // the system matches texts regardless of case; the user does not
       for (HWND h = NULL; (h = FindWindowExA(top, h, "Static", a.c_str()));)
         if (TextOf(h) == a) return true;
-      return Fail("no such text");
+      return Fail("no such text; it reads \"" + TextOf(GetDlgItem(top, 0xFFFF)) + "\"");
     case FIELD: {
       Str shown;
       return Poll([&] { return (shown = TextOf(EditOf(top))) == a; }, 5000) ||
@@ -399,11 +399,8 @@ bool Run(const Step& s) {
       if (!Poll([&] { return !IsWindowVisible(top); })) return Fail("the dialog stayed");
       g_stack.pop_back();
       return Sync();
-    case BOX: {
-      if (!Run({DIALOG, s.a})) return false;
-      Str text = TextOf(GetDlgItem(g_stack.back(), 0xFFFF));
-      return text != b ? Fail("the box says \"" + text + "\"") : Run({PRESS, "OK"});
-    }
+    case BOX:
+      return Run({DIALOG, s.a}) && Run({LABEL, s.b}) && Run({PRESS, "OK"});
     case ABOUT: {
       Str config = a + "\\quorix.ini";
       std::replace(config.begin(), config.end(), '\\', '/');
