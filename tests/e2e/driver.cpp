@@ -487,10 +487,9 @@ const std::vector<std::pair<const char*, std::vector<Step>>> kScenarios = {
       {DIALOG, kSaveBin}, {PRESS, "Yes"}, {GONE}, {FILE, "same.bin", "@kick.wav"},
       {MENU, kExit}, {ENDS}, {FILES, "kick.bin kick.wav same.bin"}}},
     {"ImageToWav",
-     {{PUT, "OUT.wav", "an older take"}, {PUT, "kick.bin", "@kick.bin"}, {START},
-      {MENU, kRate, kRateTitle},
-      {LABEL, "WAV File Sample Rate"}, {FIELD, "24000.00"}, {TYPE, "8000", "OK"},
-      {MENU, kRate, kRateTitle}, {FIELD, " 8000.00"}, {TYPE, "3e9", "OK"},
+     {{PUT, "OUT.wav", "an older take"}, {PUT, "kick.bin", "@kick.bin"},
+      {START}, {MENU, kRate, kRateTitle}, {LABEL, "WAV File Sample Rate"}, {FIELD, "24000.00"},
+      {TYPE, "8000", "OK"}, {MENU, kRate, kRateTitle}, {FIELD, " 8000.00"}, {TYPE, "3e9", "OK"},
       {BOX, "QUORIX", "Sample rate out of range: a WAV file holds at most 2147483647 Hz."},
       {FIELD, "3e9"}, {TYPE, "9999", "close"},
       // A cancel in the open dialog: no save dialog follows.
