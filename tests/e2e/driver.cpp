@@ -1,24 +1,15 @@
-// End-to-end tests of QUORIX.exe. This console program starts the real
-// program and works it only the way a user can: its menu, the system's file
-// dialogs, the rate dialog, message boxes, a click, the scroll bar, the
-// close box. It checks what only the running program shows: the dialogs and
-// the names they propose, the message texts, the report as drawn on the
-// screen, the files written and the exact bytes of quorix.ini, the exit
-// code. What the engine makes of a file is the unit tests' business: a
-// converted file is compared with the command-line converter's output only
-// to prove that the file chosen in the dialogs was converted with the
-// settings the dialogs gave.
-//
+// End-to-end tests of QUORIX.exe: start the real program and work it only as
+// a user can, checking what only the running program shows. A converted file
+// is compared with the command-line converter's output only to prove the
+// dialogs' file and settings were used.
 //   quorix_e2e QUORIX.exe QUORIX32.exe ARTIFACTS [SCENARIO...]
-//
-// The script puts the inputs and the converter's outputs in D:\data and the
-// scenarios' folders in D:\cases: short names, which the report shows whole.
-// ARTIFACTS receives the screenshot and the pictures of a failed report
-// check. SCENARIO runs only the scenarios whose names contain it.
+// Inputs are in D:\data, scenario folders in D:\cases (short names the
+// report shows whole); ARTIFACTS gets the screenshot and failed pictures.
 #include <windows.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <ctype.h>
 #include <string.h>
 
 #include <algorithm>
@@ -32,39 +23,21 @@
 namespace {
 
 typedef std::string Str;
-const char kData[] = "D:\\data";
-const char kCases[] = "D:\\cases";
+const char kData[] = "D:\\data", kCases[] = "D:\\cases";
 
-Str g_exe, g_exe32, g_artifacts;
-Str g_dir;                  // the running scenario's folder
-Str g_error;                // why the running step failed
+Str g_exe, g_exe32, g_artifacts, g_dir /* the scenario's folder */, g_error /* why a step failed */;
 PROCESS_INFORMATION g_app;  // the program, while it runs
 std::vector<HWND> g_stack;  // its main window, then the dialogs open over it
 Str g_menu;                 // its menu bar as our probe read it: "Popup/Item=id" lines
-HWND g_inbox;               // our window, to which the probe sends the menu
 
-// ---- Helpers -----------------------------------------------------------------
-
-bool Fail(const Str& why) {
-  g_error = why;
-  return false;
-}
+bool Fail(const Str& why) { return g_error = why, false; }
 
 Str Num(long n) { return std::to_string(n); }
-
-// Waits while keeping our own window answering.
-void Pump(DWORD ms) {
-  for (DWORD start = GetTickCount();; Sleep(10)) {
-    MSG msg;
-    while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    if (GetTickCount() - start >= ms) return;
-  }
-}
 
 // Polls until `done` holds; false when it did not within `timeout` ms.
 template <class F>
 bool Poll(F done, DWORD timeout = 20000) {
-  for (DWORD start = GetTickCount(); !done(); Pump(40))
+  for (DWORD start = GetTickCount(); !done(); Sleep(40))
     if (GetTickCount() - start > timeout) return false;
   return true;
 }
@@ -85,9 +58,7 @@ Str Read(const Str& path) {
 
 bool Write(const Str& path, const Str& data) {
   std::ofstream f(path, std::ios::binary);
-  f << data;
-  f.close();
-  return !f.fail();
+  return (f << data).flush().good();
 }
 
 // The names in the scenario's folder, exactly as stored, in order.
@@ -97,16 +68,14 @@ Str Listing() {
   HANDLE h = FindFirstFileA(Path("*").c_str(), &found);
   for (bool more = h != INVALID_HANDLE_VALUE; more; more = FindNextFileA(h, &found))
     if (strcmp(found.cFileName, ".") && strcmp(found.cFileName, "..")) names.insert(found.cFileName);
-  if (h != INVALID_HANDLE_VALUE) FindClose(h);
+  FindClose(h);
   Str s;
   for (const Str& n : names) s += (s.empty() ? "" : " ") + n;
   return s;
 }
 
-// ---- The program and its windows ----------------------------------------------
-
-// A visible top-level window of the program, by class, exact title ("":
-// any) and owner.
+// A visible top-level window of the program by class, exact title ("": any)
+// and owner.
 HWND WindowOf(const char* cls, const Str& title, HWND owner) {
   for (HWND h = NULL; (h = FindWindowExA(NULL, h, cls, NULL));) {
     DWORD pid = 0;
@@ -135,44 +104,40 @@ Str TextOf(HWND h) {
 // only from a message loop (its own or a modal one), never in mid-command.
 bool Sync() { return Send(g_stack[0], WM_NULL, 0, 0); }
 
-// The text box of a dialog: the file dialogs' name box, else the first edit.
+// The file dialogs' name box, else the dialog's first edit.
 HWND EditOf(HWND dlg) {
   HWND name = GetDlgItem(dlg, 0x47c);
   return name ? name : FindWindowExA(dlg, NULL, "Edit", NULL);
 }
 
-// Menus are private to the process that made them, so the menu bar is read
-// by our probe, which a hook loads into the program for one message.
+// Menus are private to their process, so our probe, which a hook loads into
+// the program for one message, writes the menu bar into the file named by
+// QUORIX_E2E_MENU, which the program has from us.
 bool ReadMenu(HWND main) {
-  static HMODULE probe = [] {
-    char path[MAX_PATH];
-    GetModuleFileNameA(NULL, path, sizeof path);
-    strcpy(strrchr(path, '\\') + 1, "quorix_menu_probe.dll");
-    return LoadLibraryA(path);
-  }();
+  static HMODULE probe = LoadLibraryA("quorix_menu_probe.dll");  // found beside us
   HOOKPROC proc = (HOOKPROC)(void*)GetProcAddress(probe, "MenuProbe");
   HHOOK hook = proc ? SetWindowsHookExA(WH_CALLWNDPROC, proc, probe, g_app.dwThreadId) : NULL;
   if (!hook) return Fail("cannot hook the menu probe into the program");
-  g_menu.clear();
-  Send(main, RegisterWindowMessageA("QuorixMenuProbe"), (WPARAM)g_inbox, 0);
+  Str file = g_artifacts + "\\menu.txt";
+  DeleteFileA(file.c_str());
+  Send(main, RegisterWindowMessageA("QuorixMenuProbe"), 0, 0);
   UnhookWindowsHookEx(hook);
-  return !g_menu.empty() || Fail("the window has no menu");
+  return (g_menu = Read(file)) != "" || Fail("the window has no menu");
 }
 
-// Starts the program with QUORIX_PATH set to `quorix_path` ("unset": not
-// set at all) in the folder `cwd`, and checks its window as it opens.
+// Starts the program in `cwd` with QUORIX_PATH `quorix_path` ("unset": none)
+// and checks its window: 480 x 240, sizing frame, caption buttons, vertical
+// scroll bar, a class that repaints the whole report on resizing.
 bool Start(const Str& quorix_path, const Str& cwd) {
   SetEnvironmentVariableA("QUORIX_PATH", quorix_path == "unset" ? NULL : quorix_path.c_str());
   STARTUPINFOA si = {};
   si.cb = sizeof si;
+  HWND main = NULL;
   if (!CreateProcessA(g_exe.c_str(), NULL, NULL, NULL, FALSE, 0, NULL, cwd.c_str(), &si, &g_app))
     return Fail("cannot start " + g_exe);
-  HWND main = NULL;
   if (!Poll([&] { return (main = WindowOf("QUORIX", "Waveform conversion program", NULL)); }))
     return Fail("no main window");
   g_stack = {main};
-  // 480 x 240 with a sizing frame, the caption buttons and a vertical scroll
-  // bar; the class repaints the whole report when the window is resized.
   RECT r;
   GetWindowRect(main, &r);
   LONG style = GetWindowLongA(main, GWL_STYLE), want = WS_OVERLAPPEDWINDOW | WS_VSCROLL;
@@ -198,22 +163,20 @@ long End(DWORD ms, bool kill) {
   return (long)code;
 }
 
-// ---- Pictures ------------------------------------------------------------------
-
 struct Picture {
   LONG w, h;
   std::vector<uint32_t> px;
 };
 
-// What `paint` draws into a picture of w x h pixels.
-Picture Draw(LONG w, LONG h, const std::function<void(HDC)>& paint) {
+// What `paint` draws into a picture of w x h pixels, given the screen too.
+Picture Draw(LONG w, LONG h, const std::function<void(HDC, HDC)>& paint) {
   Picture p = {w, h, std::vector<uint32_t>((size_t)w * h)};
   BITMAPINFO bi = {{sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
   HDC screen = GetDC(NULL), dc = CreateCompatibleDC(screen);
   void* bits = NULL;
   HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, NULL, 0);
   HGDIOBJ old = SelectObject(dc, dib);
-  paint(dc);
+  paint(dc, screen);
   GdiFlush();
   for (size_t i = 0; bits && i < p.px.size(); i++) p.px[i] = ((uint32_t*)bits)[i] & 0xFFFFFF;
   SelectObject(dc, old);
@@ -225,10 +188,8 @@ Picture Draw(LONG w, LONG h, const std::function<void(HDC)>& paint) {
 
 // A rectangle of the screen, as shown.
 Picture Grab(RECT r) {
-  return Draw(r.right - r.left, r.bottom - r.top, [&](HDC dc) {
-    HDC screen = GetDC(NULL);
+  return Draw(r.right - r.left, r.bottom - r.top, [&](HDC dc, HDC screen) {
     BitBlt(dc, 0, 0, r.right - r.left, r.bottom - r.top, screen, r.left, r.top, SRCCOPY);
-    ReleaseDC(NULL, screen);
   });
 }
 
@@ -236,7 +197,7 @@ Picture Grab(RECT r) {
 // The font is spelled out again on purpose: taken from the program's own
 // code, a wrong font would pass.
 Picture Report(LONG w, LONG h, const std::vector<Str>& lines) {
-  return Draw(w, h, [&](HDC dc) {
+  return Draw(w, h, [&](HDC dc, HDC) {
     RECT all = {0, 0, w, h};
     FillRect(dc, &all, (HBRUSH)GetStockObject(WHITE_BRUSH));
     HFONT font = CreateFontA(-13, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, OUT_STROKE_PRECIS,
@@ -279,8 +240,6 @@ bool ReportShows(const std::vector<Str>& lines) {
   return Fail("the window does not show the expected report; see " + base + "-*.bmp");
 }
 
-// ---- Resources of both builds ----------------------------------------------------
-
 typedef std::map<Str, Str> Resources;  // "type/name/language" -> bytes
 
 Str Id(LPCSTR s) { return IS_INTRESOURCE(s) ? "#" + Num((long)(uintptr_t)s) : s; }
@@ -318,15 +277,14 @@ bool IconIs(Resources all, int group, unsigned size, unsigned bits) {
   Str image = all["#3/#" + Num(d[18] | d[19] << 8) + "/0"];
   BITMAPINFOHEADER h = {};
   memcpy(&h, image.data(), std::min(image.size(), sizeof h));
-  size_t row = (size * bits + 31) / 32 * 4, mask_row = (size + 31) / 32 * 4;
-  auto describe = [](long n, long w, long hgt, long b, long iw, long ih, long ib, size_t bytes) {
-    return Num(n) + " image of " + Num(w) + "x" + Num(hgt) + ", " + Num(b) + " bits: " + Num(iw) +
-           "x" + Num(ih) + ", " + Num(ib) + " bits, " + Num((long)bytes) + " bytes";
-  };
-  Str got = describe(d[4], d[6], d[7], d[12], h.biWidth, h.biHeight, h.biBitCount, image.size());
-  Str want = describe(1, size, size, bits, size, 2 * size, bits,
-                      sizeof h + (4u << bits) + (row + mask_row) * size);
-  return got == want || Fail("icon " + Num(group) + ": " + got + "; expected " + want);
+  const char form[] = "%u image of %ux%u, %u bits: %ldx%ld, %u bits, %lu bytes";
+  char got[100], want[100];
+  snprintf(got, sizeof got, form, d[4], d[6], d[7], d[12], h.biWidth, h.biHeight, h.biBitCount,
+           (unsigned long)image.size());
+  unsigned long row = (size * bits + 31) / 32 * 4, mask_row = (size + 31) / 32 * 4;
+  unsigned long bytes = sizeof h + (4u << bits) + (row + mask_row) * size;
+  snprintf(want, sizeof want, form, 1, size, size, bits, (long)size, 2L * size, bits, bytes);
+  return !strcmp(got, want) || Fail("icon " + Num(group) + ": " + got + "; expected " + want);
 }
 
 // Both builds carry the same resources, byte for byte, all language-neutral,
@@ -343,62 +301,44 @@ bool CheckResources() {
   return IconIs(a, 1, 32, 8) && IconIs(a, 2, 64, 4);
 }
 
-// ---- Scenarios -------------------------------------------------------------------
-
-// A scenario is a list of steps; a, b and c are a step's texts, "~" in them
-// standing for the scenario's folder, names without a folder being in it.
-//   RESOURCES  both builds' resources
-//   MKDIR a    a folder, made with its parents
-//   PUT a b    the data file b copied to a
-//   WRITE a b  a file a of text b
-//   START a b  the program, with QUORIX_PATH a (default ~; "empty", "unset")
-//              in the folder b (default ~)
-//   MENUBAR a  the menu's items in order, "Popup/Item|..."
-//   MENU a     "Popup/Item" chosen from the menu
-//   COMMAND a  a command number the menu does not have
-//   DIALOG a   a dialog titled a ("": any) opened by the top window; it is
-//              the top window then
-//   NO_DIALOG  the top window opens no dialog within a second
-//   LABEL a    the top dialog shows the text a
-//   FIELD a    the top dialog's text box shows a
-//   TYPE a     a typed into the top dialog's text box
-//   PRESS a    OK, Cancel, Yes or close (the close box) of the top window
-//   GONE       the top dialog goes away
-//   BOX a b    a message box titled a says b; OK pressed
-//   ABOUT a    the About box names quorix.ini in the folder a
-//   TO_WAV a b c  an image-to-WAV conversion of a, where the save dialog
-//              proposes b and c is typed (none: the proposal taken)
-//   TO_BIN a b c  the same from WAV to image
-//   CLICK      a click into the report
-//   SCROLL     one line down with the scroll bar
-//   REPORT a b the window shows lines a ("|" between them; "@file": those of
-//              a data file) from line b (default 0) on its top row
-//   SHOT a     a picture of the main window for the docs, a.bmp
-//   FILE a b   the file a holds exactly b ("@file": the bytes of a data file)
-//   FILES a    the scenario's folder holds the names a, in order
-//   ENDS       the program ends, with code 0
-enum Op { RESOURCES, MKDIR, PUT, WRITE, START, MENUBAR, MENU, COMMAND, DIALOG, NO_DIALOG, LABEL,
-          FIELD, TYPE, PRESS, GONE, BOX, ABOUT, TO_WAV, TO_BIN, CLICK, SCROLL, REPORT, SHOT,
-          FILE, FILES, ENDS };
+// A scenario is a list of steps with texts a, b, c; "~" in them stands for
+// the scenario's folder, names without a folder are in it.
+//   RESOURCES both builds' resources     MKDIR a  a folder, made with its parents
+//   PUT a b   a file holding b ("@file": the bytes of a data file)
+//   START a b the program, QUORIX_PATH a (default ~; "empty", "unset"), in folder b (~)
+//   MENUBAR a the menu's items in order   MENU a b  item a (or a number) chosen; dialog b opens
+//   DIALOG a  a dialog titled a ("": any) opens over the top window, and is the top then
+//   NO_DIALOG none opens within a second  LABEL a  the top dialog shows the text a
+//   FIELD a   its text box shows a        TYPE a b a typed into it; b pressed, if given
+//   PRESS a   OK, Cancel, Yes or close (the close box) of the top window
+//   GONE      the top dialog goes away    BOX a b  a message box titled a says b; OK pressed
+//   ABOUT a   the About box names quorix.ini in the folder a
+//   TO_BIN a b c a WAV-to-image conversion of a; the save dialog proposes b, c is typed
+//   CLICK     a click into the report     SCROLL   one line down with the scroll bar
+//   REPORT a b the window shows lines a ("|" between; "@file") from line b on its top row
+//   SHOT a    the main window as a.bmp, for the docs
+//   FILE a b  the file a holds exactly b  FILES a  the folder holds the names a, in order
+//   ENDS      the program ends, with code 0
+enum Op { RESOURCES, MKDIR, PUT, START, MENUBAR, MENU, DIALOG, NO_DIALOG, LABEL, FIELD,
+          TYPE, PRESS, GONE, BOX, ABOUT, TO_BIN, CLICK, SCROLL, REPORT, SHOT, FILE, FILES,
+          ENDS };
 
 struct Step {
   Op op;
   Str a = "", b = "", c = "";
 };
 
-const char kToBin[] = "&File/Convert &WAV file to DMX file";
-const char kToWav[] = "&File/Convert &DMX file to WAV file";
-const char kPlay[] = "&File/&Play WAV File";
-const char kReplay[] = "&File/&Replay WAV File";
+const char kToBin[] = "&File/Convert &WAV file to DMX file", kOpenWav[] = "Select WAV file",
+           kSaveBin[] = "Select name for DMX output file";
+const char kToWav[] = "&File/Convert &DMX file to WAV file", kOpenBin[] = "Select DMX EPROM image",
+           kSaveWav[] = "Select name for WAV output file";
+const char kPlay[] = "&File/&Play WAV File", kReplay[] = "&File/&Replay WAV File",
+           kPlayTitle[] = "Play WAV sound file", kPlaying[] = "Playing file: ~\\kick.wav";
+const char kRate[] = "&Edit/&DMX to WAV Options", kRateTitle[] = "DMX to WAV Conversion Options";
 const char kExit[] = "&File/E&xit";
-const char kRate[] = "&Edit/&DMX to WAV Options";
-const char kRateTitle[] = "DMX to WAV Conversion Options";
-const char kOpenBin[] = "Select DMX EPROM image";
-const char kSaveWav[] = "Select name for WAV output file";
-const char kOpenWav[] = "Select WAV file";
-const char kSaveBin[] = "Select name for DMX output file";
-const char kPlayTitle[] = "Play WAV sound file";
-const char kPlaying[] = "Playing file: ~\\kick.wav";
+
+// The bytes of a data file for "@name", else the text itself.
+Str Content(const Str& s) { return s[0] == '@' ? Read(DataPath(s.substr(1))) : s; }
 
 bool Run(const Step& s) {
   const Str a = Expand(s.a), b = Expand(s.b);
@@ -411,9 +351,7 @@ bool Run(const Step& s) {
         CreateDirectoryA(Path(a.substr(0, at)).c_str(), NULL);
       return CreateDirectoryA(Path(a).c_str(), NULL) || Fail("cannot make the folder");
     case PUT:
-      return CopyFileA(DataPath(b).c_str(), Path(a).c_str(), FALSE) || Fail("cannot copy");
-    case WRITE:
-      return Write(Path(a), b) || Fail("cannot write");
+      return Write(Path(a), Content(b)) || Fail("cannot write");
     case START:
       return Start(a.empty() ? g_dir : a == "empty" ? "" : a, b.empty() ? g_dir : b);
     case MENUBAR: {
@@ -422,13 +360,12 @@ bool Run(const Step& s) {
         items += (items.empty() ? "" : "|") + g_menu.substr(at, g_menu.find('=', at) - at);
       return items == a || Fail("the menu has " + items);
     }
-    case MENU: {
+    case MENU: {  // a number: a command the menu does not have
       size_t at = ("\n" + g_menu).find("\n" + a + "=");
-      return at == Str::npos ? Fail("the menu has no such item")
-                             : PostMessageA(main, WM_COMMAND, atoi(&g_menu[at + a.size() + 1]), 0);
+      if (at == Str::npos && !isdigit(a[0])) return Fail("the menu has no such item");
+      PostMessageA(main, WM_COMMAND, atoi(at == Str::npos ? &a[0] : &g_menu[at + a.size() + 1]), 0);
+      return b.empty() || Run({DIALOG, b});
     }
-    case COMMAND:
-      return PostMessageA(main, WM_COMMAND, atoi(a.c_str()), 0);
     case DIALOG: {
       HWND dlg = NULL;
       if (!Poll([&] { return (dlg = WindowOf("#32770", a, top)); })) return Fail("no such dialog");
@@ -440,14 +377,14 @@ bool Run(const Step& s) {
     case LABEL:  // the system matches texts regardless of case; the user does not
       for (HWND h = NULL; (h = FindWindowExA(top, h, "Static", a.c_str()));)
         if (TextOf(h) == a) return true;
-      return Fail("no such text");
+      return Fail("no such text; it reads \"" + TextOf(GetDlgItem(top, 0xFFFF)) + "\"");
     case FIELD: {
       Str shown;
       return Poll([&] { return (shown = TextOf(EditOf(top))) == a; }, 5000) ||
              Fail("it shows \"" + shown + "\"");
     }
     case TYPE:
-      return Send(EditOf(top), WM_SETTEXT, 0, (LPARAM)a.c_str());
+      return Send(EditOf(top), WM_SETTEXT, 0, (LPARAM)a.c_str()) && (b.empty() || Run({PRESS, b}));
     case PRESS: {
       int id = a == "OK" ? IDOK : a == "Cancel" ? IDCANCEL : IDYES;
       if (a == "close") PostMessageA(top, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -462,29 +399,21 @@ bool Run(const Step& s) {
       if (!Poll([&] { return !IsWindowVisible(top); })) return Fail("the dialog stayed");
       g_stack.pop_back();
       return Sync();
-    case BOX: {
-      if (!Run({DIALOG, s.a})) return false;
-      Str text = TextOf(GetDlgItem(g_stack.back(), 0xFFFF));
-      return text != b ? Fail("the box says \"" + text + "\"") : Run({PRESS, "OK"});
-    }
+    case BOX:
+      return Run({DIALOG, s.a}) && Run({LABEL, s.b}) && Run({PRESS, "OK"});
     case ABOUT: {
       Str config = a + "\\quorix.ini";
       std::replace(config.begin(), config.end(), '\\', '/');
       return Run({MENU, "&Help/&About"}) &&
-             Run({BOX, "QUORIX",
-                  "Waveform conversion program\n\n"
-                  "Drum voices between WAV files and EPROM images, for the\n"
-                  "Oberheim DMX and for drum machines with linear samples.\n\n"
-                  "Version 1.02\nConfiguration file = " + config + "\n"});
+             Run({BOX, "QUORIX", "Waveform conversion program\n\n"
+                                 "Drum voices between WAV files and EPROM images, for the\n"
+                                 "Oberheim DMX and for drum machines with linear samples.\n\n"
+                                 "Version 1.02\nConfiguration file = " + config + "\n"});
     }
-    case TO_WAV:
     case TO_BIN: {
-      bool wav = s.op == TO_WAV;
-      std::vector<Step> steps = {{MENU, wav ? kToWav : kToBin}, {DIALOG, wav ? kOpenBin : kOpenWav},
-                                 {FIELD, ""}, {TYPE, s.a}, {PRESS, "OK"},
-                                 {DIALOG, wav ? kSaveWav : kSaveBin}, {FIELD, s.b}};
-      if (!s.c.empty()) steps.push_back({TYPE, s.c});
-      steps.push_back({PRESS, "OK"});
+      std::vector<Step> steps = {{MENU, kToBin, kOpenWav}, {FIELD, ""}, {TYPE, s.a, "OK"},
+                                 {DIALOG, kSaveBin}, {FIELD, s.b},
+                                 {TYPE, s.c.empty() ? s.b : s.c, "OK"}};
       return std::all_of(steps.begin(), steps.end(), Run);
     }
     case CLICK:
@@ -494,7 +423,7 @@ bool Run(const Step& s) {
     case SCROLL:
       return PostMessageA(main, WM_VSCROLL, SB_LINEDOWN, 0);
     case REPORT: {
-      Str text = a[0] == '@' ? Expand(Read(DataPath(a.substr(1)))) : a;
+      Str text = Expand(Content(s.a));
       std::vector<Str> lines;
       for (size_t at = 0, end; at < text.size(); at = end + 1) {
         end = std::min({text.find('|', at), text.find('\n', at), text.size()});
@@ -505,18 +434,13 @@ bool Run(const Step& s) {
     }
     case SHOT: {
       RECT r;
-      GetWindowRect(main, &r);
-      SaveBmp(a + ".bmp", Grab(r));
-      return true;
+      return GetWindowRect(main, &r) && (SaveBmp(a + ".bmp", Grab(r)), true);
     }
-    case FILE: {
-      Str text = Read(Path(a)), want = b[0] == '@' ? Read(DataPath(b.substr(1))) : b;
-      return text == want || Fail(b[0] == '@' ? "it differs" : "it reads:\n" + text);
-    }
-    case FILES: {
-      Str names = Listing();
-      return names == a || Fail("the folder holds " + names);
-    }
+    case FILE:
+      return Read(Path(a)) == Content(b) ||
+             Fail(b[0] == '@' ? "it differs" : "it reads:\n" + Read(Path(a)));
+    case FILES:
+      return Listing() == a || Fail("the folder holds " + Listing());
     case ENDS: {
       long code = End(20000, false);
       return code == 0 || Fail("exit code " + Num(code) + " (-1: the program did not end)");
@@ -535,111 +459,82 @@ Str Ini(const Str& last_played, const Str& rate) {
 
 const char kHandWritten[] =
     "* kept by hand\r\nLAST_PLAYED_FILE = \"~\\kick.wav\"\r\nSAMPLE_RATE = 24000\r\n";
-// A folder too long for quorix.ini's 127 characters; the program falls back
-// on its short form.
+// Too long for quorix.ini's 127 characters: the program falls back on its short form.
 const Str kLongFolder = "a-rather-long-folder-name\\a-rather-long-folder-name\\"
                         "a-rather-long-folder-name\\a-rather-long-folder-name\\"
                         "a-rather-long-folder-name\\a-rather-long-folder-name";
 // In D:\cases\LongNames\ (19 characters): the longest name a file dialog
 // returns (126 characters), and a name longer than that (140).
-const Str kLongest = Str(126 - 19, 'x');
-const Str kTooLong = Str(140 - 19 - 4, 'y') + ".wav";
+const Str kLongest = Str(126 - 19, 'x'), kTooLong = Str(140 - 19 - 4, 'y') + ".wav";
 
-struct Scenario {
-  const char* name;
-  std::vector<Step> steps;
-};
-
-const std::vector<Scenario> kScenarios = {
+const std::vector<std::pair<const char*, std::vector<Step>>> kScenarios = {
     {"MenuAndResources",
      {{RESOURCES}, {START},
       {MENUBAR, "&File/Convert &WAV file to DMX file|&File/Convert &DMX file to WAV file|"
                 "&File/&Play WAV File|&File/&Replay WAV File|&File/E&xit|"
                 "&Edit/&DMX to WAV Options|&Help/&About"},
-      {COMMAND, "999"}, {BOX, "Alert!", "Undefined Menu Command!"}, {REPORT, ""},
+      {MENU, "999"}, {BOX, "Alert!", "Undefined Menu Command!"}, {REPORT, ""},
       {MENU, kExit}, {ENDS}, {FILES, ""}}},
     {"WavToImage",
-     {{PUT, "kick.wav", "kick.wav"}, {START},
-      {TO_BIN, "~\\kick.wav", "kick.bin"}, {FILE, "kick.bin", "@kick.bin"},
-      {REPORT, "@wav2dmx.txt"}, {SHOT, "main-window"},
+     {{PUT, "kick.wav", "@kick.wav"}, {START}, {TO_BIN, "~\\kick.wav", "kick.bin"},
+      {FILE, "kick.bin", "@kick.bin"}, {REPORT, "@wav2dmx.txt"}, {SHOT, "main-window"},
       {SCROLL}, {REPORT, "@wav2dmx.txt", "1"},
       // A cancel in the save dialog writes nothing and keeps the report.
-      {MENU, kToBin}, {DIALOG, kOpenWav}, {TYPE, "~\\kick.wav"}, {PRESS, "OK"},
-      {DIALOG, kSaveBin}, {TYPE, "NEVER"}, {PRESS, "Cancel"}, {REPORT, "@wav2dmx.txt", "1"},
-      {TO_BIN, "~\\kick.wav", "kick.bin", "OUT.wav"},
-      // Told to write over its input, under another spelling, the program
-      // keeps the input whole.
-      {PUT, "same.bin", "kick.wav"}, {MENU, kToBin}, {DIALOG, kOpenWav}, {TYPE, "~\\same.bin"},
-      {PRESS, "OK"}, {DIALOG, kSaveBin}, {TYPE, "SAME.BIN"}, {PRESS, "OK"},
+      {MENU, kToBin, kOpenWav}, {TYPE, "~\\kick.wav", "OK"}, {DIALOG, kSaveBin},
+      {TYPE, "NEVER", "Cancel"}, {REPORT, "@wav2dmx.txt", "1"},
+      // Told to write over its input under another spelling, it keeps the input whole.
+      {PUT, "same.bin", "@kick.wav"}, {TO_BIN, "~\\same.bin", "same.bin", "SAME.BIN"},
       {DIALOG, kSaveBin}, {PRESS, "Yes"}, {GONE}, {FILE, "same.bin", "@kick.wav"},
-      {MENU, kExit}, {ENDS}, {FILES, "OUT.wav.bin kick.bin kick.wav same.bin"}}},
+      {MENU, kExit}, {ENDS}, {FILES, "kick.bin kick.wav same.bin"}}},
     {"ImageToWav",
-     {{WRITE, "OUT.wav", "an older take"}, {PUT, "kick.bin", "kick.bin"}, {MKDIR, "MY.DIR"},
-      {PUT, "MY.DIR\\KICK.BIN", "kick.bin"}, {START},
-      {MENU, kRate}, {DIALOG, kRateTitle}, {LABEL, "WAV File Sample Rate"}, {FIELD, "24000.00"},
-      {TYPE, "8000"}, {PRESS, "OK"},
-      {MENU, kRate}, {DIALOG, kRateTitle}, {FIELD, " 8000.00"}, {TYPE, "3e9"}, {PRESS, "OK"},
+     {{PUT, "OUT.wav", "an older take"}, {PUT, "kick.bin", "@kick.bin"},
+      {START}, {MENU, kRate, kRateTitle}, {LABEL, "WAV File Sample Rate"}, {FIELD, "24000.00"},
+      {TYPE, "8000", "OK"}, {MENU, kRate, kRateTitle}, {FIELD, " 8000.00"}, {TYPE, "3e9", "OK"},
       {BOX, "QUORIX", "Sample rate out of range: a WAV file holds at most 2147483647 Hz."},
-      {FIELD, "3e9"}, {PRESS, "Cancel"},
-      {MENU, kRate}, {DIALOG, kRateTitle}, {TYPE, "9999"}, {PRESS, "close"},
-      {MENU, kRate}, {DIALOG, kRateTitle}, {FIELD, " 8000.00"}, {PRESS, "Cancel"},
+      {FIELD, "3e9"}, {TYPE, "9999", "close"},
       // A cancel in the open dialog: no save dialog follows.
-      {MENU, kToWav}, {DIALOG, kOpenBin}, {PRESS, "Cancel"}, {NO_DIALOG},
+      {MENU, kToWav, kOpenBin}, {PRESS, "Cancel"}, {NO_DIALOG},
       // The open dialog refuses a missing file; the save dialog asks before
       // it lets a file be replaced.
-      {MENU, kToWav}, {DIALOG, kOpenBin}, {TYPE, "~\\NOPE.BIN"}, {PRESS, "OK"},
-      {DIALOG, ""}, {PRESS, "OK"}, {TYPE, "~\\kick.bin"}, {PRESS, "OK"},
-      {DIALOG, kSaveWav}, {FIELD, "kick.wav"}, {TYPE, "OUT.wav"}, {PRESS, "OK"},
+      {MENU, kToWav, kOpenBin}, {TYPE, "~\\NOPE.BIN", "OK"}, {DIALOG, ""}, {PRESS, "OK"},
+      {TYPE, "~\\kick.bin", "OK"}, {DIALOG, kSaveWav}, {FIELD, "kick.wav"}, {TYPE, "OUT.wav", "OK"},
       {DIALOG, kSaveWav}, {PRESS, "Yes"}, {GONE}, {FILE, "OUT.wav", "@kick-8000.wav"},
-      // The proposal cuts the path at its first dot; an extension typed in
-      // capitals is kept.
-      {TO_WAV, "~\\MY.DIR\\KICK.BIN", "MY.wav", "B.WAV"}, {FILES, "B.WAV MY.DIR OUT.wav kick.bin"},
-      {MENU, kExit}, {ENDS}, {FILE, "quorix.ini", Ini("~\\B.WAV", "    8000")}}},
+      {FILES, "OUT.wav kick.bin"}, {MENU, kExit}, {ENDS},
+      {FILE, "quorix.ini", Ini("~\\OUT.wav", "    8000")}}},
     // Played, the sound is remembered: the settings file is replaced whole.
     {"PlayAndReplay",
-     {{PUT, "kick.wav", "kick.wav"}, {WRITE, "quorix.ini", "* older settings\r\n"}, {START},
-      {CLICK}, {NO_DIALOG}, {REPORT, ""},
-      {MENU, kPlay}, {DIALOG, kPlayTitle}, {PRESS, "Cancel"},
-      {MENU, kReplay}, {DIALOG, kPlayTitle}, {TYPE, "~\\kick.wav"}, {PRESS, "OK"},
-      {REPORT, kPlaying},
+     {{PUT, "kick.wav", "@kick.wav"}, {PUT, "quorix.ini", "* older settings\r\n"}, {START},
+      {CLICK}, {NO_DIALOG}, {REPORT, ""}, {MENU, kPlay, kPlayTitle}, {PRESS, "Cancel"},
+      {MENU, kReplay, kPlayTitle}, {TYPE, "~\\kick.wav", "OK"}, {REPORT, kPlaying},
       {MENU, kReplay}, {CLICK}, {REPORT, Str(kPlaying) + "|" + kPlaying + "|" + kPlaying},
       {PRESS, "close"}, {ENDS}, {FILES, "kick.wav quorix.ini"},
       {FILE, "quorix.ini", Ini("~\\kick.wav", "   24000")}}},
     // The last sound played is read at start-up; neither replaying it nor a
     // new rate alone is a change worth saving.
     {"SettingsKept",
-     {{PUT, "kick.wav", "kick.wav"}, {WRITE, "quorix.ini", kHandWritten}, {START},
-      {CLICK}, {REPORT, kPlaying}, {MENU, kReplay}, {REPORT, Str(kPlaying) + "|" + kPlaying},
-      {MENU, kRate}, {DIALOG, kRateTitle}, {TYPE, "8000"}, {PRESS, "OK"},
-      {MENU, kExit}, {ENDS}, {FILE, "quorix.ini", kHandWritten},
-      {FILES, "kick.wav quorix.ini"}}},
+     {{PUT, "kick.wav", "@kick.wav"}, {PUT, "quorix.ini", kHandWritten}, {START}, {CLICK},
+      {REPORT, kPlaying}, {MENU, kReplay}, {REPORT, Str(kPlaying) + "|" + kPlaying},
+      {MENU, kRate, kRateTitle}, {TYPE, "8000", "OK"}, {MENU, kExit}, {ENDS},
+      {FILE, "quorix.ini", kHandWritten}, {FILES, "kick.wav quorix.ini"}}},
     {"ConfigurationFolder",
-     {{MKDIR, "sub"}, {MKDIR, kLongFolder}, {PUT, "kick.wav", "kick.wav"},
+     {{MKDIR, "sub"}, {MKDIR, kLongFolder}, {PUT, "kick.wav", "@kick.wav"},
       {START, "~", "~\\sub"}, {ABOUT, "~"}, {MENU, kExit}, {ENDS},
       {START, "unset", "~\\sub"}, {ABOUT, "~\\sub"}, {MENU, kExit}, {ENDS},
       {START, "empty", "~"}, {ABOUT, "~"}, {PRESS, "close"}, {ENDS},
-      {FILES, "a-rather-long-folder-name kick.wav sub"},
-      {START, "~\\" + kLongFolder}, {MENU, kPlay}, {DIALOG, kPlayTitle},
-      {TYPE, "~\\kick.wav"}, {PRESS, "OK"}, {MENU, kExit}, {ENDS},
+      {FILES, "a-rather-long-folder-name kick.wav sub"}, {START, "~\\" + kLongFolder},
+      {MENU, kPlay, kPlayTitle}, {TYPE, "~\\kick.wav", "OK"}, {MENU, kExit}, {ENDS},
       {FILE, kLongFolder + "\\quorix.ini", Ini("~\\kick.wav", "   24000")}}},
     {"LongNames",
-     {{PUT, "kick.bin", "kick.bin"}, {PUT, kTooLong, "kick.wav"}, {START},
-      {MENU, kPlay}, {DIALOG, kPlayTitle}, {TYPE, "~\\" + kTooLong}, {PRESS, "OK"},
+     {{PUT, "kick.bin", "@kick.bin"}, {PUT, kTooLong, "@kick.wav"}, {START},
+      {MENU, kPlay, kPlayTitle}, {TYPE, "~\\" + kTooLong, "OK"},
       {BOX, "QUORIX", "The name of the chosen file is too long: QUORIX takes file names of at "
                       "most 126 characters, folders included."},
-      {MENU, kToWav}, {DIALOG, kOpenBin}, {TYPE, "~\\kick.bin"}, {PRESS, "OK"},
-      {DIALOG, kSaveWav}, {TYPE, kLongest}, {PRESS, "OK"},
+      {MENU, kToWav, kOpenBin}, {TYPE, "~\\kick.bin", "OK"},
+      {DIALOG, kSaveWav}, {TYPE, kLongest, "OK"},
       {BOX, "QUORIX", "The name is too long to add \".wav\" to it:\n~\\" + kLongest +
                       "\n\nA file name holds at most 127 characters, folders included."},
       {MENU, kExit}, {ENDS}, {FILES, "kick.bin " + kTooLong}}},
 };
-
-LRESULT CALLBACK InboxProc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-  if (msg != WM_COPYDATA) return DefWindowProcA(h, msg, wp, lp);
-  const COPYDATASTRUCT* data = (const COPYDATASTRUCT*)lp;
-  g_menu.assign((const char*)data->lpData, data->cbData);
-  return TRUE;
-}
 
 }  // namespace
 
@@ -649,31 +544,24 @@ int main(int argc, char** argv) {
     return 64;
   }
   setvbuf(stdout, NULL, _IONBF, 0);
-  g_exe = argv[1];
-  g_exe32 = argv[2];
-  g_artifacts = argv[3];
-  WNDCLASSA wc = {};
-  wc.lpfnWndProc = InboxProc;
-  wc.lpszClassName = "QuorixE2eInbox";
-  RegisterClassA(&wc);
-  g_inbox = CreateWindowA(wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, NULL, NULL, NULL);
-
+  g_exe = argv[1], g_exe32 = argv[2], g_artifacts = argv[3];
+  SetEnvironmentVariableA("QUORIX_E2E_MENU", (g_artifacts + "\\menu.txt").c_str());
   int passed = 0, failed = 0;
-  for (const Scenario& scenario : kScenarios) {
+  for (const auto& scenario : kScenarios) {
     bool wanted = argc == 4;
-    for (int i = 4; i < argc; i++) wanted = wanted || strstr(scenario.name, argv[i]);
+    for (int i = 4; i < argc; i++) wanted = wanted || strstr(scenario.first, argv[i]);
     if (!wanted) continue;
-    g_dir = kCases + ("\\" + Str(scenario.name));
+    g_dir = kCases + ("\\" + Str(scenario.first));
     DWORD start = GetTickCount();
     size_t step = 0;
     bool ok = CreateDirectoryA(g_dir.c_str(), NULL) || Fail("cannot make " + g_dir);
-    for (; ok && step < scenario.steps.size(); step++) ok = Run(scenario.steps[step]);
+    for (; ok && step < scenario.second.size(); step++) ok = Run(scenario.second[step]);
     if (g_app.hProcess) End(10000, true);  // a failed scenario may leave it running
-    printf("%s %-22s %5.1f s\n", ok ? "PASS" : "FAIL", scenario.name,
+    printf("%s %-22s %5.1f s\n", ok ? "PASS" : "FAIL", scenario.first,
            (GetTickCount() - start) / 1000.0);
     if (!ok)
       printf("     step %u (\"%s\"): %s\n", (unsigned)step,
-             step ? scenario.steps[step - 1].a.c_str() : "", g_error.c_str());
+             step ? scenario.second[step - 1].a.c_str() : "", g_error.c_str());
     (ok ? passed : failed)++;
   }
   printf("e2e: %d passed, %d failed\n", passed, failed);

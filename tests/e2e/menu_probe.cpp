@@ -1,37 +1,33 @@
-// Loaded into QUORIX.exe through a window hook of the end-to-end driver.
-// Menus belong to the process that made them, so only code running inside
-// the program can read the menu bar its window really has. On the driver's
-// request this walks it and sends back one line per item, "Popup/Item=id",
-// marked when the item is anything but a plain command that can be chosen.
+// Loaded into QUORIX.exe by a window hook of the end-to-end driver, as only
+// code inside the program can read the menu bar its window really has. Asked,
+// it writes one line per item, "Popup/Item=id", marked unless a plain command
+// that can be chosen, into the file named by QUORIX_E2E_MENU.
 #include <windows.h>
 #include <stdio.h>
-
-#include <string>
+#include <stdlib.h>
 
 extern "C" __declspec(dllexport) LRESULT CALLBACK MenuProbe(int code, WPARAM wp, LPARAM lp) {
   const CWPSTRUCT* msg = (const CWPSTRUCT*)lp;
   if (code == HC_ACTION && msg->message == RegisterWindowMessageA("QuorixMenuProbe")) {
-    std::string lines;
+    const char* to = getenv("QUORIX_E2E_MENU");
+    FILE* f = to ? fopen(to, "wb") : NULL;
     HMENU bar = GetMenu(msg->hwnd);
-    for (int i = 0; i < GetMenuItemCount(bar); i++) {
+    for (int i = 0; f && i < GetMenuItemCount(bar); i++) {
       char popup[128] = "";
       GetMenuStringA(bar, i, popup, sizeof popup, MF_BYPOSITION);
       HMENU sub = GetSubMenu(bar, i);
       for (int j = 0; j < GetMenuItemCount(sub); j++) {
-        char item[128] = "", line[300];
+        char item[128] = "";
         MENUITEMINFOA info = {};
         info.cbSize = sizeof info;
         info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_SUBMENU;
         GetMenuStringA(sub, j, item, sizeof item, MF_BYPOSITION);
         GetMenuItemInfoA(sub, j, TRUE, &info);
         bool plain = info.fType == MFT_STRING && info.fState == MFS_ENABLED && !info.hSubMenu;
-        snprintf(line, sizeof line, "%s/%s%s=%u\n", popup, item, plain ? "" : " [not plain]",
-                 info.wID);
-        lines += line;
+        fprintf(f, "%s/%s%s=%u\n", popup, item, plain ? "" : " [not plain]", info.wID);
       }
     }
-    COPYDATASTRUCT data = {0, (DWORD)lines.size(), &lines[0]};
-    SendMessageA((HWND)msg->wParam, WM_COPYDATA, (WPARAM)msg->hwnd, (LPARAM)&data);
+    if (f) fclose(f);
   }
   return CallNextHookEx(NULL, code, wp, lp);
 }
