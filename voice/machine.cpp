@@ -56,12 +56,15 @@ const char* code_name(SampleCode code) {
     case SampleCode::u255: return "u255";
     case SampleCode::linear: return "linear";
     case SampleCode::linear_inverted: return "linear-inverted";
+    case SampleCode::signed_linear: return "signed";
+    case SampleCode::linear_top6: return "linear-top6";
   }
   return "?";
 }
 
 bool parse_code(const char* name, SampleCode* code) {
-  static const SampleCode all[] = {SampleCode::u255, SampleCode::linear, SampleCode::linear_inverted};
+  static const SampleCode all[] = {SampleCode::u255, SampleCode::linear, SampleCode::linear_inverted,
+                                   SampleCode::signed_linear, SampleCode::linear_top6};
   for (SampleCode c : all)
     if (strcmp(name, code_name(c)) == 0) {
       *code = c;
@@ -70,4 +73,4 @@ bool parse_code(const char* name, SampleCode* code) {
   return false;
 }
 
-uint8_t zero_code(SampleCode) { return 0x80; }
+uint8_t zero_code(SampleCode code) { return code == SampleCode::signed_linear ? 0x00 : 0x80; }

@@ -10,7 +10,9 @@
 enum class SampleCode {
   u255,             // sign-magnitude companded codes into an AM6070 (DAC-76): DMX, LinnDrum
   linear,           // unsigned linear offset, 128 = zero (DAC0800): Simmons SDS
-  linear_inverted,  // linear offset into a DAC whose output falls as the code rises
+  linear_inverted,  // linear offset into a DAC whose output falls as the code rises: TR-707 voices
+  signed_linear,    // two's complement, 0 = zero: Casio RZ-1
+  linear_top6,      // linear offset on data bits 7-2 only, bits 1-0 not wired: TR-707 cymbals
 };
 
 struct Machine {
@@ -43,9 +45,10 @@ const Eprom* find_eprom(const char* name);
 // The EPROM of exactly `bytes`, or null.
 const Eprom* eprom_of_size(uint64_t bytes);
 
-// "u255", "linear" or "linear-inverted"; and back (false when unknown).
+// "u255", "linear", "linear-inverted", "signed" or "linear-top6"; and back
+// (false when unknown).
 const char* code_name(SampleCode code);
 bool parse_code(const char* name, SampleCode* code);
 
-// The code that makes the DAC output 0: 0x80 for every code we know.
+// The code that makes the DAC output 0: 0x00 for signed bytes, else 0x80.
 uint8_t zero_code(SampleCode code);
