@@ -30,7 +30,7 @@ static int failed(const char* name, const std::string& reason) {
 }
 
 static int run_listen(int argc, char** argv) {
-  const Machine* machine = default_machine;
+  const Machine* machine = default_machine();
   double rate = 0, out_rate = 0;
   SampleCode code = SampleCode::u255;
   bool code_given = false, curve = false, as_float = false;

@@ -9,12 +9,11 @@ static int run_machines(int argc, char** argv) {
   if (argc > 1) return command_usage_error(machines_command, "takes no arguments", argv[1]);
   printf("%-11s %-15s %8s %6s %5s %5s %5s  %s\n", "NAME", "CODE", "RATE", "REGION", "CHIP", "FIRST",
          "PAD", "DESCRIPTION");
-  for (size_t i = 0; i < machine_count; i++) {
-    const Machine& m = machines[i];
+  for (const Machine& m : voice_machines()) {
     char chip[16] = "-";
     if (m.chip) snprintf(chip, sizeof chip, "%u", m.chip);
     printf("%-11s %-15s %5.0f Hz %6u %5s  0x%02X  0x%02X  %s%s\n", m.name, code_name(m.code), m.rate,
-           m.region, chip, m.first_byte, m.pad, m.description, &m == default_machine ? " (default)" : "");
+           m.region, chip, m.first_byte, m.pad, m.description, &m == default_machine() ? " (default)" : "");
   }
   printf("\nRATE is the card's typical clock: a trimmer sets it, so measure yours and use --rate.\n"
          "REGION is what one trigger plays; FIRST is held by the DAC while idle and never\n"

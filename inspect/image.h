@@ -54,7 +54,7 @@ struct RegionFacts {
 };
 
 struct ImageOptions {
-  const Machine* machine = default_machine;
+  const Machine* machine = default_machine();
   double rate = 0;                     // Hz; 0 takes the machine's
   SampleCode code = SampleCode::u255;  // how the bytes are decoded (with code_given)
   bool code_given = false;             // else the machine's code

@@ -81,8 +81,8 @@ SoundFacts analyse_sound(AudioFile& file, const SoundOptions& options) {
     if (fabs(mean) > fabs(f.dc_offset)) f.dc_offset = mean;
   }
   f.envelope = envelope.finish();
-  for (size_t i = 0; i < machine_count; i++) {
-    const Machine* m = &machines[i];
+  for (const Machine& each : voice_machines()) {
+    const Machine* m = &each;
     RegionFit fit;
     fit.machine = m;
     fit.rate = m == options.machine && options.rate > 0 ? options.rate : m->rate;
