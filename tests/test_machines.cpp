@@ -1,9 +1,14 @@
 // The machine table: the old presets' images byte for byte as before the
-// table became a file.
+// table became a file, the layouts against the hardware's own reading,
+// the new codes, broken and added machine files, the hi-hat loop.
 #include <math.h>
+
+#include <regex>
 
 #include "inspect/checksum.h"
 #include "test_util.h"
+#include "voice/layout.h"
+#include "voice/machine_table.h"
 #include "voice/prepare.h"
 
 namespace {
@@ -62,6 +67,177 @@ TEST(MachinePresets, ImagesAreByteForByteThoseOfTheCodedPresets) {
     EXPECT_EQ(v.files.size(), c.files);
     EXPECT_EQ(checksum(all.data(), all.size()).sha1, c.sha1);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// The hardware's reading of a ROM, from the facts alone: a counter that
+// starts at `first` and moves `stride` bytes per sample, and the address
+// the DAC holds while idle. Through an adapter, the ROM address a is on
+// the EPROM's address j when bit k of j carries bit wiring[k] of a.
+struct Reading {
+  const char* machine;
+  const char* sound;
+  uint32_t first, stride, played;
+  int64_t idle;  // -1: none
+  const char* pinout;
+};
+
+uint32_t EpromAddress(uint32_t a, const char* pinout) {
+  if (!pinout) return a;
+  if (strcmp(pinout, "drumtraks-27256") == 0) return 3 * 8192 + a;  // A13, A14 held high
+  static const int wiring[15] = {0, 1, 10, 4, 11, 9, 6, 14, 7, 8, 3, 5, 13, 2, 12};
+  uint32_t j = 0;
+  for (int k = 0; k < 15; k++)
+    if (a >> wiring[k] & 1) j |= 1u << k;
+  return j;
+}
+
+// Catches a wrong offset, stride, idle byte or played count in the table
+// or the layout, a pair's sounds swapped, an adapter's map read backwards,
+// a Drumtraks copy the socket does not read, and a byte outside the place
+// changed when a sound goes into a dump.
+TEST(MachineLayouts, WhatTheCounterReadsIsWhatWasPlaced) {
+  const Reading cases[] = {
+      {"dmx", "voice", 1, 1, 4095, 0, nullptr},
+      {"tr707", "bd1", 0x0000, 2, 4095, 0x1FFE, nullptr},
+      {"tr707", "bd2", 0x0001, 2, 4095, 0x1FFF, "tr707-27c256"},
+      {"tr707", "lowtom", 0x4000, 1, 8191, 0x5FFF, "tr707-27c256"},
+      {"tr707", "tamb", 0x6001, 2, 4095, 0x7FFF, nullptr},
+      {"tr707", "crash", 1, 1, 32767, 0, nullptr},
+      {"tr727", "cowbell", 0x4001, 2, 4095, 0x5FFF, nullptr},
+      {"drumtraks", "tamb", 0x1001, 1, 4095, 0x1000, "drumtraks-27256"},
+      {"dx", "rim", 0x1001, 1, 4095, 0x1000, nullptr},
+      {"lm1", "hihat", 0, 1, 4096, -1, nullptr},
+  };
+  const MachineTable& table = builtin_machines();
+  for (const Reading& c : cases) {
+    SCOPED_TRACE(std::string(c.machine) + " " + c.sound);
+    const MachineDef* m = find_machine_def(table, c.machine);
+    ASSERT_TRUE(m);
+    const SoundDef* s = find_sound(*m, c.sound);
+    ASSERT_TRUE(s);
+    const RomDef* r = find_rom(*m, s->rom);
+    ASSERT_EQ(played_bytes(*s), c.played);
+    std::vector<uint8_t> played(c.played), dump = Noise(r->bytes, 7), rom = dump;
+    for (size_t i = 0; i < played.size(); i++) played[i] = (uint8_t)(i * 7 + i / 256);
+    place_sound(&rom, *s, played);
+    std::vector<uint8_t> chip = rom;
+    if (c.pinout) chip = to_eprom(rom, *find_pinout(table, c.pinout));
+    std::vector<bool> read(r->bytes, false);
+    for (uint32_t i = 0; i < c.played; i++) {
+      const uint32_t a = c.first + i * c.stride;
+      ASSERT_EQ(chip[EpromAddress(a, c.pinout)], played[i]) << i;
+      read[a] = true;
+    }
+    if (c.idle >= 0) {
+      EXPECT_EQ(chip[EpromAddress((uint32_t)c.idle, c.pinout)], s->idle_code);
+      EXPECT_EQ(code_output(s->idle_code, s->code), 0.0);
+      read[(size_t)c.idle] = true;
+    }
+    for (uint32_t a = 0; a < r->bytes; a++)
+      if (!read[a]) {
+        ASSERT_EQ(rom[a], dump[a]) << a;
+      }
+    EXPECT_EQ(extract_sound(c.pinout ? from_eprom(chip, *find_pinout(table, c.pinout)) : chip, *s), played);
+  }
+}
+
+// Catches a code's level formula or its nearest-level choice going wrong,
+// and a 6-bit code with its unwired low bits set.
+TEST(MachineCodes, LinearCodesDecodeAsTheirDacsAndEncodeToTheNearestLevel) {
+  const struct {
+    SampleCode code;
+    double (*level)(int code);  // in DAC steps
+    double steps;               // steps in full scale
+  } cases[] = {
+      {SampleCode::linear_inverted, [](int c) { return 128.0 - c; }, 128},
+      {SampleCode::signed_linear, [](int c) { return (double)(c < 128 ? c : c - 256); }, 128},
+      {SampleCode::linear_top6, [](int c) { return (double)(c / 4 - 32); }, 32},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(code_name(c.code));
+    for (int code = 0; code < 256; code++) ASSERT_EQ(code_output((uint8_t)code, c.code), c.level(code) / c.steps);
+    EXPECT_EQ(c.level(zero_code(c.code)), 0);
+    for (int v = -1100; v <= 1100; v++) {
+      const double x = v / 1000.0;
+      const uint8_t got = encode_level(x, c.code, Encoder::dac);
+      if (c.code == SampleCode::linear_top6) {
+        ASSERT_EQ(got & 3, 0) << x;
+      }
+      double best = 1e9;
+      for (int code = 0; code < 256; code++) best = std::min(best, fabs(c.level(code) / c.steps - x));
+      ASSERT_NEAR(fabs(code_output(got, c.code) - x), best, 1e-12) << x;
+    }
+  }
+}
+
+std::string Load(const std::string& text, MachineTable* table) { return load_machines(text, "my.toml", table); }
+
+const char* const card =
+    "[[machine]]\nname = \"card\"\ncode = \"u255\"\nrate = 32000\n"
+    "[[machine.rom]]\nname = \"voice\"\nbytes = 8192\n"
+    "[[machine.sound]]\nname = \"a\"\noffset = 0\nlength = 4096\n";
+
+// Each row catches one check of a machine file gone missing: the fault
+// reported on its line, and nothing of the file taken.
+TEST(MachineFiles, ABrokenFileIsOneLineWithItsLineAndChangesNothing) {
+  const struct {
+    std::string text;
+    const char* error;
+  } cases[] = {
+      {"[[machine]\nname = 1", "my.toml:1: "},
+      {"[[machine]]\nname = \"card\"\n[[machine.rom]]\nname = \"voice\"\nbytes = 8192\n"
+       "[[machine.sound]]\nname = \"a\"\noffset = 0\nlength = 4096\ncode = \"u255\"\n",
+       "my.toml:6: sound 'a' has no rate, nor has its machine"},
+      {std::string(card) + "code = \"mulaw\"\n", "my.toml:12: unknown code 'mulaw'"},
+      {std::string(card) + "[[machine.sound]]\nname = \"b\"\noffset = 4096\nlength = 4097\n",
+       "my.toml:12: sound 'b' ends at byte 8192, outside rom 'voice' of 8192 bytes"},
+      {std::string(card) + "[[machine.sound]]\nname = \"b\"\noffset = 4095\nlength = 16\n",
+       "my.toml:12: sound 'b' overlaps sound 'a' at byte 4095"},
+      {std::string(card) + "[[machine.sound]]\nname = \"a\"\noffset = 4096\nlength = 16\n",
+       "my.toml:12: sound 'a' twice in machine 'card'"},
+      {std::string(card) + "[[machine.sound]]\nname = \"b\"\noffset = 4096\nlength = 0\n",
+       "my.toml:15: sound 'b' has a length of 0"},
+      {std::string(card) + "lenght = 16\n", "my.toml:12: a sound has no key 'lenght'"},
+  };
+  for (const auto& c : cases) {
+    MachineTable table = builtin_machines();
+    const std::string error = Load(c.text, &table);
+    EXPECT_EQ(error.rfind(c.error, 0), 0u) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos) << error;
+    EXPECT_EQ(table.machines.size(), builtin_machines().machines.size());
+    EXPECT_FALSE(find_machine_def(table, "card"));
+  }
+}
+
+// Catches a replaced machine kept twice or losing its place, a source not
+// recorded, and views left pointing at the old machine.
+TEST(MachineFiles, AUserFileAddsACardAndReplacesABuiltInMachine) {
+  MachineTable table = builtin_machines();
+  const std::string dmx = std::regex_replace(machine_toml(*find_machine_def(table, "dmx"), table),
+                                             std::regex("rate = 27200"), "rate = 33000");
+  ASSERT_EQ(Load(std::string(card) + dmx, &table), "");
+  EXPECT_EQ(table.machines.size(), builtin_machines().machines.size() + 1);
+  EXPECT_EQ(table.machines[0].name, "dmx");
+  EXPECT_EQ(table.machines[0].source, "my.toml");
+  EXPECT_EQ(table.voices()[0].rate, 33000);
+  EXPECT_EQ(find_machine_def(table, "card")->source, "my.toml");
+  EXPECT_EQ(find_machine_def(table, "tr707")->source, "built-in");
+}
+
+// Catches the wrap of a loop left with a step, or the crossfade taken from
+// the wrong side of the recording.
+TEST(MachineLayouts, ALoopsEndRunsIntoItsStartWithoutAStep) {
+  std::vector<float> s(5000);
+  for (size_t i = 0; i < s.size(); i++) s[i] = (float)sin(0.05 * (double)i);
+  ASSERT_TRUE(make_loop(&s, 4096, 256));
+  ASSERT_EQ(s.size(), 4096u);
+  double steepest = 0;
+  for (size_t i = 1; i < s.size(); i++) steepest = std::max(steepest, (double)fabsf(s[i] - s[i - 1]));
+  EXPECT_LE(fabsf(s[0] - s.back()), steepest);
 }
 
 }  // namespace
