@@ -11,7 +11,7 @@
 #include <sstream>
 #include <toml++/toml.h>
 
-#include "voice/strprintf.h"
+#include "text/format.h"
 
 namespace {
 
