@@ -67,3 +67,11 @@ bool keep_aside(const std::string& path, std::string* aside, std::string* error)
 // Renames `from` over `to`, replacing it in one step.
 bool put_in_place(const std::string& from, const std::string& to, std::string* error);
 void remove_file(const std::string& path);
+
+// ---- The user's own settings ----
+
+// The file `name` in QUORIX's folder of the user's configuration:
+// $XDG_CONFIG_HOME/quorix (else ~/.config/quorix), on Windows
+// %APPDATA%\quorix. Empty when the system names no such folder. Whether
+// the file exists is the caller's to find out.
+std::string user_config_file(const std::string& name);

@@ -248,3 +248,12 @@ bool put_in_place(const std::string& from, const std::string& to, std::string* e
 }
 
 void remove_file(const std::string& path) { unlink(path.c_str()); }
+
+std::string user_config_file(const std::string& name) {
+  // The XDG base directory rule: a relative XDG_CONFIG_HOME is ignored.
+  const char* xdg = getenv("XDG_CONFIG_HOME");
+  if (xdg && xdg[0] == '/') return std::string(xdg) + "/quorix/" + name;
+  const char* home = getenv("HOME");
+  if (home && home[0]) return std::string(home) + "/.config/quorix/" + name;
+  return "";
+}

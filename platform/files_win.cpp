@@ -3,6 +3,7 @@
 // MOVEFILE_WRITE_THROUGH returns only once the move is on the disk.
 #include <fcntl.h>
 #include <io.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <windows.h>
 
@@ -261,3 +262,9 @@ bool put_in_place(const std::string& from, const std::string& to, std::string* e
 }
 
 void remove_file(const std::string& path) { DeleteFileW(widen(path).c_str()); }
+
+std::string user_config_file(const std::string& name) {
+  const wchar_t* appdata = _wgetenv(L"APPDATA");
+  if (!appdata || !appdata[0]) return "";
+  return narrow(appdata) + "\\quorix\\" + name;
+}

@@ -2,6 +2,8 @@
 
 #include <math.h>
 
+#include "voice/dac.h"
+
 size_t played_bytes(const SoundDef& s) { return s.length - (s.idle == Idle::none ? 0 : 1); }
 
 uint32_t played_address(const SoundDef& s, size_t i) {
@@ -75,5 +77,21 @@ bool make_loop(std::vector<float>* sound, size_t length, size_t overlap) {
     x[i] = (float)(x[i] * sin(quarter * t) + x[length + i] * cos(quarter * t));
   }
   sound->resize(length);
+  return true;
+}
+
+std::vector<uint8_t> played_codes(const std::vector<std::vector<uint8_t>>& files, size_t count) {
+  std::vector<uint8_t> whole;
+  for (const auto& f : files) whole.insert(whole.end(), f.begin(), f.end());
+  if (whole.size() < 1 + count) count = whole.empty() ? 0 : whole.size() - 1;
+  return std::vector<uint8_t>(whole.begin() + (whole.empty() ? 0 : 1), whole.begin() + (ptrdiff_t)(1 + count));
+}
+
+bool loop_codes(std::vector<uint8_t>* codes, size_t length, size_t overlap, SampleCode code) {
+  std::vector<float> levels(codes->size());
+  for (size_t i = 0; i < levels.size(); i++) levels[i] = (float)code_output((*codes)[i], code);
+  if (!make_loop(&levels, length, overlap)) return false;
+  codes->resize(length);
+  for (size_t i = 0; i < length; i++) (*codes)[i] = encode_level(levels[i], code, Encoder::dac);
   return true;
 }

@@ -56,3 +56,15 @@ std::vector<uint8_t> from_eprom(const std::vector<uint8_t>& eprom, const Pinout&
 // recording, so that sample length-1 leads into sample 0 as it led into
 // sample `length`. A shorter sound is left as it is and false returned.
 bool make_loop(std::vector<float>* sound, size_t length, size_t overlap);
+
+// The codes a voice prepared for sound_view(machine, sound) plays, in
+// playing order, from the files the pipeline made: its region less the
+// first byte, the pipeline's stand-in for the idle byte (which place_sound
+// puts where the sound's machine holds it).
+std::vector<uint8_t> played_codes(const std::vector<std::vector<uint8_t>>& files, size_t count);
+
+// The codes of a loop of `length` samples from `codes` (at least `length`
+// + `overlap`), crossfaded as make_loop does on the levels of `code`, each
+// level then given the code of its nearest DAC level again; false when
+// `codes` is too short.
+bool loop_codes(std::vector<uint8_t>* codes, size_t length, size_t overlap, SampleCode code);
