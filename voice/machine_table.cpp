@@ -492,6 +492,26 @@ const SoundDef* default_sound(const MachineDef& machine) {
   return find_sound(machine, "voice");
 }
 
+std::string sound_names(const MachineDef& m) {
+  std::string out;
+  for (const SoundDef& s : m.sounds) out += (out.empty() ? "" : ", ") + s.name;
+  return out;
+}
+
+SoundDef range_sound(const MachineDef& m, const RomDef& rom, uint32_t offset, uint32_t length) {
+  SoundDef s;
+  s.name = strprintf("0x%X-0x%X", offset, offset + length - 1);
+  s.rom = rom.name;
+  s.offset = offset;
+  s.length = length;
+  s.rate = m.rate;
+  if (!parse_code(m.code_text.c_str(), &s.code)) s.code = SampleCode::u255;
+  parse_idle(m.idle_text, &s.idle);
+  s.zero = (uint8_t)(m.zero >= 0 ? m.zero : zero_code(s.code));
+  s.idle_code = (uint8_t)(m.idle_code >= 0 ? m.idle_code : s.zero);
+  return s;
+}
+
 Machine sound_view(const MachineDef& machine, const SoundDef& sound) {
   Machine v{};
   v.name = machine.name.c_str();

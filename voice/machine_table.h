@@ -136,6 +136,13 @@ const Pinout* find_pinout(const MachineTable& table, const std::string& name);
 // one called "voice"; null when it must be named.
 const SoundDef* default_sound(const MachineDef& machine);
 
+// The names of `machine`'s sounds: "bd1, bd2, sd1".
+std::string sound_names(const MachineDef& machine);
+
+// A sound of `length` bytes from `offset` of `rom`, with the machine's
+// code, rate, idle byte and zero code: a range an owner names.
+SoundDef range_sound(const MachineDef& machine, const RomDef& rom, uint32_t offset, uint32_t length);
+
 // The one-voice view of one sound, for the preparing pipeline: its rate,
 // code and bytes to fill (the idle byte and the played ones, or, for a
 // loop, one more than it plays); its name and description point into
