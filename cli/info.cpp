@@ -11,6 +11,10 @@
 #include "cli/output.h"
 #include "inspect/inspect.h"
 #include "inspect/report.h"
+#include "inspect/rom.h"
+#include "platform/files.h"
+#include "text/format.h"
+#include "voice/layout.h"
 
 static const OptionSpec info_options[] = {
     {"json", nullptr, "one JSON object per file and line, for scripts"},
@@ -18,11 +22,48 @@ static const OptionSpec info_options[] = {
     {nullptr, nullptr, nullptr},
 };
 
+// Files read as whole ROMs of a machine of several sounds.
+static Outcome info_rom(const InspectArgs& in, const ParsedArgs& args) {
+  const Command& me = info_command;
+  if (args.has("json") || !in.plot.empty() || in.rate)
+    return say(me, Outcome::usage, "--json, --plot and --rate are for one-voice images, not yet whole roms");
+  if (args.names.empty()) return say(me, Outcome::usage, "no FILE given");
+  Outcome outcome = Outcome::finished;
+  bool printed = false;
+  for (const std::string& name : args.names) {
+    FileHead head;
+    std::string why;
+    if (!read_head(name, largest_eprom + 1, &head, &why)) {
+      outcome = worse(outcome, say(me, Outcome::cannot_read, name + ": " + why));
+      continue;
+    }
+    std::vector<uint8_t> rom = head.head;
+    if (in.pinout && rom.size() != in.pinout->bytes) {
+      outcome = worse(outcome, say(me, Outcome::unusable, strprintf("%s: %zu bytes, pinout %s is for %u", name.c_str(),
+                                                                    rom.size(), in.pinout->name.c_str(), in.pinout->bytes)));
+      continue;
+    }
+    if (in.pinout) rom = from_eprom(rom, *in.pinout);
+    RomFacts facts;
+    if (!rom_facts(*in.rom_machine, name, rom, in.sound, &facts, &why)) {
+      outcome = worse(outcome, say(me, Outcome::unusable, name + ": " + why));
+      continue;
+    }
+    if (printed) putchar('\n');
+    printed = true;
+    fputs(rom_report_text(name, facts).c_str(), stdout);
+    if (in.pinout) printf("  read through pinout %s (%s)\n", in.pinout->name.c_str(), in.pinout->sure.c_str());
+  }
+  return outcome;
+}
+
 static Outcome run_info(const ParsedArgs& args) {
   const Command& me = info_command;
   InspectArgs in;
   std::string why;
-  if (!inspect_args(args, &in, &why)) return say(me, Outcome::usage, why);
+  if (!inspect_args(args, &in, &why))
+    return say(me, in.table_unreadable ? Outcome::cannot_read : Outcome::usage, why);
+  if (in.rom_machine) return info_rom(in, args);
   const bool json = args.has("json");
   const std::vector<std::string>& files = args.names;
   if (files.empty()) return say(me, Outcome::usage, "no FILE given");

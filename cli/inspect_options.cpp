@@ -6,9 +6,27 @@ static const Range plot_width = {plot_min_width, plot_max_width, true, "pixels"}
 static const Range plot_height = {plot_min_height, plot_max_height, true, "pixels"};
 
 bool inspect_args(const ParsedArgs& args, InspectArgs* out, std::string* why) {
+  if (!machine_table_of(args, &out->table, why, &out->table_unreadable)) return false;
+  const MachineDef* m = &out->table.machines.front();
   if (const std::string* v = args.last("machine")) {
-    out->machine = find_machine(v->c_str());
-    if (!out->machine) return *why = "unknown machine (see quorix machines): " + *v, false;
+    m = find_machine_def(out->table, *v);
+    if (!m) return *why = "unknown machine (see quorix machines): " + *v, false;
+  }
+  out->machine = nullptr;
+  for (const Machine& v : out->table.voices())
+    if (m->name == v.name) out->machine = &v;
+  if (const std::string* v = args.last("sound")) {
+    out->sound = find_sound(*m, *v);
+    if (!out->sound) return *why = "machine " + m->name + " has no sound " + *v + " (" + sound_names(*m) + ")", false;
+  }
+  if (const std::string* v = args.last("eprom-pinout")) {
+    out->pinout = find_pinout(out->table, *v);
+    if (!out->pinout) return *why = "unknown EPROM pinout: " + *v, false;
+  }
+  if (!out->machine || out->sound || out->pinout) {
+    out->rom_machine = m;
+    out->machine = default_machine();
+    if (args.has("code")) return *why = "--code is for one-voice images; each sound of " + m->name + " has its own", false;
   }
   if (!number_option(args, "rate", rate_range, &out->rate, why)) return false;
   if (const std::string* v = args.last("code")) {
