@@ -41,9 +41,6 @@ const OptionSpec prepare_options[] = {
 
 static const Range offset_range = {0, 16 << 20, true, "bytes"};
 static const Range length_range = {1, 16 << 20, true, "bytes"};
-// About 9 ms at the LM-1's clock: several periods of a hi-hat's lowest
-// partials, short against the 146 ms loop.
-static const size_t loop_overlap = 256;
 
 // The sound of the request in its ROM, from --sound or --at and --length;
 // false with the reason.
@@ -111,13 +108,6 @@ static bool choose_machine(const ParsedArgs& args, PrepareRequest* r, std::strin
              false;
   }
   r->view = sound_view(*r->machine, r->sound);
-  if (r->sound.loop) {
-    // Read on past the loop's end for the crossfade into its start; a loop
-    // has no end to fade.
-    r->loop_overlap = std::min<size_t>(loop_overlap, r->sound.length / 4);
-    r->view.region += (uint32_t)r->loop_overlap;
-    r->options.fade_ms = 0;
-  }
   r->options.machine = &r->view;
   return true;
 }

@@ -5,6 +5,8 @@
 #include <math.h>
 #include <stdio.h>
 
+#include <algorithm>
+
 #include "cli/command.h"
 #include "cli/machine_args.h"
 #include "cli/output.h"
@@ -27,19 +29,66 @@ static std::string place_text(const SoundDef& s) {
   return t;
 }
 
-// The --into image as the ROM it stands for; false with the outcome's reason.
-static bool read_into(const PrepareRequest& r, std::vector<uint8_t>* rom, std::string* why, bool* cannot_read) {
-  const uint32_t bytes = r.pinout ? r.pinout->bytes : r.rom->bytes;
+bool read_rom_image(const std::string& path, uint32_t bytes, const RomDef& rom_def, const Pinout* pinout,
+                    std::vector<uint8_t>* rom, std::string* why, bool* cannot_read) {
   FileHead head;
   *cannot_read = true;
-  if (!read_head(r.into, (size_t)bytes + 1, &head, why)) return false;
+  if (!read_head(path, (size_t)bytes + 1, &head, why)) return *why = path + ": " + *why, false;
   *cannot_read = false;
   if (head.size != bytes)
-    return *why = strprintf("%s is %llu bytes; rom %s%s is %u", r.into.c_str(), (unsigned long long)head.size,
-                            r.rom->name.c_str(), r.pinout ? (" on " + r.pinout->name).c_str() : "", bytes),
+    return *why = strprintf("%s is %llu bytes; rom %s%s is %u", path.c_str(), (unsigned long long)head.size,
+                            rom_def.name.c_str(), pinout ? (" on " + pinout->name).c_str() : "", bytes),
            false;
-  *rom = r.pinout ? from_eprom(head.head, *r.pinout) : head.head;
+  *rom = pinout ? from_eprom(head.head, *pinout) : head.head;
   return true;
+}
+
+size_t loop_overlap_of(const SoundDef& s) { return std::min<size_t>(256, s.length / 4); }
+
+Outcome prepare_sound_codes(const std::string& input, const MachineDef& machine, const SoundDef& s,
+                            PrepareOptions o, bool quiet, std::vector<uint8_t>* codes, std::string* why) {
+  Machine view = sound_view(machine, s);
+  size_t overlap = 0;
+  if (s.loop) {
+    // Read on past the loop's end for the crossfade into its start; a loop
+    // has no end to fade.
+    overlap = loop_overlap_of(s);
+    view.region += (uint32_t)overlap;
+    o.fade_ms = 0;
+  }
+  o.machine = &view;
+  o.region = o.chip = 0;
+  bool cannot_open = false;
+  AudioFilePtr file = open_audio(input, why, &cannot_open);
+  if (!quiet) printf("Input: %s\n", input == "-" ? "standard input" : input.c_str());
+  if (!file) {
+    if (!cannot_open) *why = "not a sound file we read: " + *why;
+    return cannot_open ? Outcome::cannot_read : Outcome::unusable;
+  }
+  PreparedVoice voice = prepare_voice(*file, o);
+  file.reset();
+  if (!quiet)
+    for (const std::string& line : prepare_report(voice, o))
+      // The pipeline's own image line counts its region, not the ROM.
+      if (line.compare(0, 6, "Image:") != 0) puts(line.c_str());
+  if (voice.outcome != PrepareOutcome::finished) {
+    *why = voice.error;
+    return voice.outcome == PrepareOutcome::bad_input ? Outcome::unusable : Outcome::failed;
+  }
+  *codes = played_codes(voice.files, view.region - 1);
+  if (s.loop) {
+    // The loop runs on without end: it needs sound all the way round.
+    if (voice.kept < s.length + overlap) {
+      *why = strprintf("the loop needs %zu samples of sound (%s), the input gives %zu", s.length + overlap,
+                       ms_text((double)(s.length + overlap) / view.rate).c_str(), voice.kept);
+      return Outcome::unusable;
+    }
+    loop_codes(codes, s.length, overlap, s.code);
+    if (!quiet)
+      printf("Loop: %zu samples, the first %zu crossfaded with the %zu after the end\n", (size_t)s.length, overlap,
+             overlap);
+  }
+  return Outcome::finished;
 }
 
 Outcome prepare_in_rom(PrepareRequest& r) {
@@ -56,32 +105,14 @@ Outcome prepare_in_rom(PrepareRequest& r) {
   if (!plan_outputs({r.input}, names, &why)) return say(me, Outcome::cannot_write, why);
   std::vector<uint8_t> rom;
   bool cannot_read = false;
-  if (!r.into.empty() && !read_into(r, &rom, &why, &cannot_read))
+  const uint32_t bytes_read = r.pinout ? r.pinout->bytes : r.rom->bytes;
+  if (!r.into.empty() && !read_rom_image(r.into, bytes_read, *r.rom, r.pinout, &rom, &why, &cannot_read))
     return say(me, cannot_read ? Outcome::cannot_read : Outcome::unusable, why);
   if (r.into.empty()) rom = blank_rom(*r.machine, *r.rom);
 
-  bool cannot_open = false;
-  AudioFilePtr file = open_audio(r.input, &why, &cannot_open);
-  if (!r.quiet) printf("Input: %s\n", r.input == "-" ? "standard input" : r.input.c_str());
-  if (!file)
-    return cannot_open ? say(me, Outcome::cannot_read, why) : say(me, Outcome::unusable, "not a sound file we read: " + why);
-  PreparedVoice voice = prepare_voice(*file, r.options);
-  file.reset();
-  std::vector<std::string> report = prepare_report(voice, r.options);
-  if (voice.outcome != PrepareOutcome::finished) {
-    if (!r.quiet)
-      for (const std::string& line : report) puts(line.c_str());
-    return say(me, voice.outcome == PrepareOutcome::bad_input ? Outcome::unusable : Outcome::failed, voice.error);
-  }
-  std::vector<uint8_t> codes = played_codes(voice.files, r.view.region - 1);
-  if (s.loop) {
-    // The loop runs on without end: it needs sound all the way round.
-    if (voice.kept < s.length + r.loop_overlap)
-      return say(me, Outcome::unusable,
-                 strprintf("the loop needs %zu samples of sound (%s), the input gives %zu", s.length + r.loop_overlap,
-                           ms_text((double)(s.length + r.loop_overlap) / r.settings.rate).c_str(), voice.kept));
-    loop_codes(&codes, s.length, r.loop_overlap, s.code);
-  }
+  std::vector<uint8_t> codes;
+  Outcome prepared = prepare_sound_codes(r.input, *r.machine, s, r.options, r.quiet, &codes, &why);
+  if (prepared != Outcome::finished) return say(me, prepared, why);
   const std::vector<uint8_t> before = rom;
   place_sound(&rom, s, codes);
   size_t changed = 0;
@@ -89,13 +120,7 @@ Outcome prepare_in_rom(PrepareRequest& r) {
   const std::vector<uint8_t> image = r.pinout ? to_eprom(rom, *r.pinout) : rom;
 
   if (!r.quiet) {
-    for (const std::string& line : report)
-      // The pipeline's own image line counts its region, not the ROM.
-      if (line.compare(0, 6, "Image:") != 0) puts(line.c_str());
     printf("Sound: %s of %s, %s\n", s.name.c_str(), r.machine->name.c_str(), place_text(s).c_str());
-    if (s.loop)
-      printf("Loop: %zu samples, the first %zu crossfaded with the %zu after the end\n", (size_t)s.length,
-             r.loop_overlap, r.loop_overlap);
     printf("ROM: %s (%s, %u bytes), %s; %zu bytes changed\n", r.rom->name.c_str(), r.rom->file.c_str(), r.rom->bytes,
            r.into.empty() ? "fresh, every other sound silent" : ("into " + r.into + ", every other byte kept").c_str(),
            changed);
