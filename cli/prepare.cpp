@@ -119,7 +119,7 @@ static Outcome run_prepare(const ParsedArgs& args) {
   if (!file)
     return cannot_open ? say(prepare_command, Outcome::cannot_read, why)
                        : say(prepare_command, Outcome::unusable, "not a sound file we read: " + why);
-  PreparedVoice voice = prepare_voice(*file, r.options);
+  PreparedVoice voice = prepare_voice(*file, r.options, r.settings);
   file.reset();  // the rest of a pipe is not read
   if (!r.quiet)
     for (const std::string& line : prepare_report(voice, r.options)) puts(line.c_str());

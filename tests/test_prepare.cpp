@@ -42,7 +42,9 @@ PreparedVoice Prepare(const Bytes& wav, const PrepareOptions& o, Bytes* image = 
   std::string error;
   AudioFilePtr file = open_audio_memory(wav.data(), wav.size(), &error);
   EXPECT_TRUE(file) << error;
-  PreparedVoice v = file ? prepare_voice(*file, o) : PreparedVoice();
+  VoiceSettings s;
+  EXPECT_EQ(resolve_options(o, &s), "");
+  PreparedVoice v = file ? prepare_voice(*file, o, s) : PreparedVoice();
   if (image) {
     image->clear();
     for (const auto& f : v.files) image->insert(image->end(), f.begin(), f.end());
