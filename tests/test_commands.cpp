@@ -69,15 +69,23 @@ TEST_F(Commands, ACollidingOutputIsRefusedAndNothingChanges) {
       EXPECT_EQ(SplitLines(r.err).size(), 1u) << r.err;
     }
   }
-  // Two outputs of one run that are one file.
-  for (const auto& args : std::vector<std::vector<std::string>>{
-           {"prepare", "--machine", "dmx-cymbal", "--preview", "chip-2.bin", "in.wav", "chip.bin"},
-           {"prepare", "--preview", "./new.bin", "in.wav", "new.bin"},
-           {"listen", "--plot", "same", "img.bin", "./same"}}) {
-    SCOPED_TRACE(args.back());
-    RunResult r = Quorix(args);
+  // Two outputs of one run that are one file, and a second output that
+  // cannot be written: the first is not written either.
+  const struct {
+    std::vector<std::string> args;
+    const char* reason;
+  } sets[] = {
+      {{"prepare", "--machine", "dmx-cymbal", "--preview", "chip-2.bin", "in.wav", "chip.bin"}, "are the same file"},
+      {{"prepare", "--preview", "./new.bin", "in.wav", "new.bin"}, "are the same file"},
+      {{"listen", "--plot", "same", "img.bin", "./same"}, "are the same file"},
+      {{"listen", "--plot", "none/p.png", "img.bin", "new.wav"}, "none/p.png"},
+      {{"prepare", "--preview", "none/p.wav", "in.wav", "new.bin"}, "none/p.wav"},
+  };
+  for (const auto& set : sets) {
+    SCOPED_TRACE(set.args.back());
+    RunResult r = Quorix(set.args);
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("are the same file"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(set.reason), std::string::npos) << r.err;
   }
   EXPECT_EQ(Folder(), before);
 }
