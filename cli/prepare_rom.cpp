@@ -58,6 +58,9 @@ Outcome prepare_sound_codes(const std::string& input, const MachineDef& machine,
   }
   o.machine = &view;
   o.region = o.chip = 0;
+  VoiceSettings settings;
+  *why = resolve_options(o, &settings);
+  if (!why->empty()) return Outcome::usage;
   bool cannot_open = false;
   AudioFilePtr file = open_audio(input, why, &cannot_open);
   if (!quiet) printf("Input: %s\n", input == "-" ? "standard input" : input.c_str());
@@ -65,7 +68,7 @@ Outcome prepare_sound_codes(const std::string& input, const MachineDef& machine,
     if (!cannot_open) *why = "not a sound file we read: " + *why;
     return cannot_open ? Outcome::cannot_read : Outcome::unusable;
   }
-  PreparedVoice voice = prepare_voice(*file, o);
+  PreparedVoice voice = prepare_voice(*file, o, settings);
   file.reset();
   if (!quiet)
     for (const std::string& line : prepare_report(voice, o))

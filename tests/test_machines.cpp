@@ -60,7 +60,9 @@ TEST(MachinePresets, ImagesAreByteForByteThoseOfTheCodedPresets) {
     std::string error;
     AudioFilePtr file = open_audio_memory(wav.data(), wav.size(), &error);
     ASSERT_TRUE(file) << error;
-    PreparedVoice v = prepare_voice(*file, o);
+    VoiceSettings settings;
+    ASSERT_EQ(resolve_options(o, &settings), "");
+    PreparedVoice v = prepare_voice(*file, o, settings);
     ASSERT_EQ(v.outcome, PrepareOutcome::finished) << v.error;
     Bytes all;
     for (const auto& f : v.files) all.insert(all.end(), f.begin(), f.end());
