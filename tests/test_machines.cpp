@@ -243,3 +243,103 @@ TEST(MachineLayouts, ALoopsEndRunsIntoItsStartWithoutAStep) {
 }
 
 }  // namespace
+
+namespace {
+
+class MachineCli : public ScratchTest {
+ protected:
+  // The owner's config folder is the scratch folder's, never the machine's.
+  RunResult Run(const std::vector<std::string>& args) { return Quorix(args, {"XDG_CONFIG_HOME=" + dir}); }
+  // A tone of `hz` for 0.2 s at 44.1 kHz: each sound of a kit its own.
+  Bytes Tone(double hz) {
+    std::vector<int> s(8820);
+    for (size_t i = 0; i < s.size(); i++) s[i] = (int)lround(16000 * sin(2 * M_PI * hz * (double)i / 44100));
+    return Mono16(s, 44100);
+  }
+};
+
+const char* const pairs[] = {"bd1", "bd2", "sd1", "sd2", "rim", "cowbell", "clap", "tamb"};
+
+// Catches listen reading a pair's neighbour (the interleave undone wrong),
+// an idle byte left unset, and --into changing a byte outside its sound.
+TEST_F(MachineCli, AKitOfEightSoundsPlaysBackAndOneSoundIsReplacedInPlace) {
+  std::string kit = "machine = \"tr707\"\n[sounds]\n";
+  ASSERT_EQ(mkdir(Path("s").c_str(), 0700), 0);
+  for (size_t i = 0; i < 8; i++) {
+    ASSERT_TRUE(WriteBytes(Path("s/" + std::string(pairs[i]) + ".wav"), Tone(200.0 + 150.0 * (double)i)));
+    kit += std::string(pairs[i]) + " = \"s/" + pairs[i] + ".wav\"\n";
+  }
+  ASSERT_TRUE(WriteBytes(Path("kit.toml"), Text(kit)));
+  RunResult r = Run({"kit", "--preview", "--quiet", "kit.toml"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const char* sound : pairs) {
+    SCOPED_TRACE(sound);
+    const std::string rom = std::string(sound)[0] == 'b' || sound[0] == 's' ? "ic34.bin" : "ic35.bin";
+    r = Run({"listen", "--machine", "tr707", "--sound", sound, rom, "heard.wav"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Bytes heard = ReadBytes(Path("heard.wav")), made = ReadBytes(Path(std::string(sound) + ".wav"));
+    ASSERT_GT(made.size(), 44u + 8000);
+    // What listen plays is the preview and 100 ms (2500 samples) of silence.
+    EXPECT_EQ(Bytes(heard.begin() + 44, heard.begin() + (ptrdiff_t)made.size()), Bytes(made.begin() + 44, made.end()));
+  }
+  const Bytes before = ReadBytes(Path("ic34.bin"));
+  for (uint32_t idle : {0x1FFE, 0x1FFF, 0x3FFE, 0x3FFF}) EXPECT_EQ(before[idle], 0x80) << idle;
+  r = Run({"prepare", "--machine", "tr707", "--sound", "sd2", "--into", "ic34.bin", "--quiet", "s/clap.wav"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const Bytes after = ReadBytes(Path("ic34.bin"));
+  ASSERT_EQ(after.size(), before.size());
+  size_t changed = 0;
+  for (size_t a = 0; a < after.size(); a++)
+    if (after[a] != before[a]) {
+      changed++;
+      ASSERT_TRUE(a >= 0x2001 && a < 0x3FFF && a % 2 == 1) << a;
+    }
+  EXPECT_GT(changed, 1000u);
+}
+
+// Each row catches one broken kit or machine file getting past the check
+// that names it, or a run writing something before it fails.
+TEST_F(MachineCli, BrokenFilesAreOneLineNamingTheLineAndWriteNothing) {
+  ASSERT_TRUE(WriteBytes(Path("kick.wav"), Tone(100)));
+  const struct {
+    std::string kit, machines;
+    int status;
+    const char* error;
+  } cases[] = {
+      {"machine = \"tr707\"\n[sounds\nbd1 = \"kick.wav\"\n", "", 64, "kit.toml:2: "},
+      {"machine = \"tr707\"\n[sounds]\nbd1 = \"kick.wav\"\nbd9 = \"kick.wav\"\n", "", 64,
+       "kit.toml:4: machine tr707 has no sound 'bd9'"},
+      {"machine = \"tr707\"\n[sounds]\nbd1 = \"kick.wav\"\nsd1 = \"gone.wav\"\n", "", 1,
+       "kit.toml:4: sound 'sd1': no such file"},
+      {"machine = \"card\"\n[sounds]\nvoice = \"kick.wav\"\n",
+       "[[machine]]\nname = \"card\"\ncode = \"u255\"\n[[machine.rom]]\nname = \"voice\"\nbytes = 4096\n"
+       "[[machine.sound]]\nname = \"voice\"\noffset = 0\nlength = 4096\n",
+       64, "mine.toml:7: sound 'voice' has no rate"},
+      {"machine = \"card\"\n[sounds]\nvoice = \"kick.wav\"\n",
+       "[[machine]]\nname = \"card\"\ncode = \"u255\"\nrate = 30000\n[[machine.rom]]\nname = \"voice\"\nbytes = 4096\n"
+       "[[machine.sound]]\nname = \"voice\"\noffset = 2048\nlength = 4096\n",
+       64, "mine.toml:8: sound 'voice' ends at byte 6143, outside rom 'voice'"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.kit + c.machines);
+    ASSERT_TRUE(WriteBytes(Path("kit.toml"), Text(c.kit)));
+    ASSERT_TRUE(WriteBytes(Path("mine.toml"), Text(c.machines)));
+    RunResult r = Run({"kit", "--machines", "mine.toml", "kit.toml"});
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.err.rfind(std::string("quorix kit: ") + c.error, 0), 0u) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_FALSE(Exists(Path("ic34.bin")) || Exists(Path("voice.bin")));
+  }
+}
+
+// Catches the config folder not read, or a machine's source not shown.
+TEST_F(MachineCli, TheConfigFoldersMachinesAreListedWithTheirFile) {
+  ASSERT_EQ(mkdir(Path("quorix").c_str(), 0700), 0);
+  ASSERT_TRUE(WriteBytes(Path("quorix/machines.toml"), Text(card)));
+  RunResult r = Run({"machines"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("\ncard "), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("card is from " + Path("quorix/machines.toml")), std::string::npos) << r.out;
+}
+
+}  // namespace
