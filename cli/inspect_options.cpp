@@ -30,7 +30,7 @@ bool inspect_args(const ParsedArgs& args, InspectArgs* out, std::string* why) {
   }
   if (!number_option(args, "rate", rate_range, &out->rate, why)) return false;
   if (const std::string* v = args.last("code")) {
-    if (!parse_code(v->c_str(), &out->code)) return *why = "--code takes u255, linear or linear-inverted: " + *v, false;
+    if (!parse_code(v->c_str(), &out->code)) return *why = "--code takes u255, linear, linear-inverted, signed or linear-top6: " + *v, false;
     out->code_given = true;
   }
   if (const std::string* v = args.last("plot")) {

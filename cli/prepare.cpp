@@ -26,7 +26,7 @@ const OptionSpec prepare_options[] = {
     {"no-cut", nullptr, "refuse a sound longer than the region (default: cut it)"},
     {"no-pad", nullptr, "write only the used bytes (default: pad with zero codes)"},
     {"trim", nullptr, "drop leading silence below -60 dBFS (default: keep it)"},
-    {"code", "CODE", "u255, linear or linear-inverted (default: the machine's)"},
+    {"code", "CODE", "u255, linear, linear-inverted, signed or linear-top6\n(default: the machine's)"},
     {"encoder", "KIND", "dac or curve (the wav2dmx curve), u255 only (default dac)"},
     {"preview", "FILE", "also write what the card plays, 16-bit WAV (default: none)"},
     {"quiet", nullptr, "print nothing but errors (default: the report)"},
@@ -140,7 +140,7 @@ bool prepare_request(const ParsedArgs& args, bool need_files, PrepareRequest* r,
   }
   if (!number_option(args, "fade", fade_range, &o.fade_ms, why)) return false;
   if (const std::string* v = args.last("code")) {
-    if (!parse_code(v->c_str(), &o.code)) return *why = "unknown code (u255, linear or linear-inverted): " + *v, false;
+    if (!parse_code(v->c_str(), &o.code)) return *why = "unknown code (u255, linear, linear-inverted, signed or linear-top6): " + *v, false;
     o.code_given = true;
   }
   if (const std::string* v = args.last("encoder")) {
