@@ -90,6 +90,11 @@ static Outcome run_info(const ParsedArgs& args) {
       if (printed) putchar('\n');  // a blank line between blocks
       printed = true;
       fputs(report_text(r).c_str(), stdout);
+      if (r.kind == FileKind::image)
+        for (const DumpMatch& d : match_dumps(in.table, checksum(r.bytes.data(), r.bytes.size()), r.bytes.size()))
+          printf("  factory dump: %s, rom %s of %s%s; read it with --machine %s\n", d.dump->file.c_str(),
+                 d.rom->name.c_str(), d.machine->name.c_str(), d.dump->sure.empty() ? "" : (" (" + d.dump->sure + ")").c_str(),
+                 d.machine->name.c_str());
     }
     if (in.plot.empty()) continue;
     std::vector<uint8_t> png;

@@ -105,3 +105,13 @@ bool render_rom_sounds(const std::vector<uint8_t>& rom, const RomFacts& f, doubl
   }
   return true;
 }
+
+std::vector<DumpMatch> match_dumps(const MachineTable& table, const Checksums& sums, uint64_t size) {
+  std::vector<DumpMatch> found;
+  const std::string crc = crc32_hex(sums.crc32);
+  for (const MachineDef& m : table.machines)
+    for (const RomDef& r : m.roms)
+      for (const FactoryDump& d : r.factory)
+        if (r.bytes == size && d.crc32 == crc && d.sha1 == sums.sha1) found.push_back({&m, &r, &d});
+  return found;
+}

@@ -47,3 +47,13 @@ std::string rom_report_text(const std::string& file_name, const RomFacts& facts)
 // resampler fails.
 bool render_rom_sounds(const std::vector<uint8_t>& rom, const RomFacts& facts, double out_rate, double gap_ms,
                        std::vector<float>* out, std::string* why);
+
+// The ROMs of every machine of `table` whose known factory dumps `sums`
+// (of an image of `size` bytes) is: an owner's dump of a TR-707 or an RZ-1
+// read as if it were a one-voice image learns what it is.
+struct DumpMatch {
+  const MachineDef* machine;
+  const RomDef* rom;
+  const FactoryDump* dump;
+};
+std::vector<DumpMatch> match_dumps(const MachineTable& table, const Checksums& sums, uint64_t size);

@@ -332,14 +332,26 @@ TEST_F(MachineCli, BrokenFilesAreOneLineNamingTheLineAndWriteNothing) {
   }
 }
 
-// Catches the config folder not read, or a machine's source not shown.
-TEST_F(MachineCli, TheConfigFoldersMachinesAreListedWithTheirFile) {
+// Catches the config folder not read, a machine's source not shown, and
+// a factory dump of the table not named by info.
+TEST_F(MachineCli, TheConfigFoldersMachinesAreListedWithTheirFileAndTheirDumpsKnown) {
+  const Bytes dump = Noise(8192, 3);
+  const Checksums sums = checksum(dump.data(), dump.size());
+  ASSERT_TRUE(WriteBytes(Path("dump.bin"), dump));
   ASSERT_EQ(mkdir(Path("quorix").c_str(), 0700), 0);
-  ASSERT_TRUE(WriteBytes(Path("quorix/machines.toml"), Text(card)));
+  ASSERT_TRUE(WriteBytes(Path("quorix/machines.toml"),
+                         Text(std::regex_replace(card, std::regex("bytes = 8192\n"),
+                                                 "bytes = 8192\nfactory = [{ file = \"stock.u7\", crc32 = \"" +
+                                                     crc32_hex(sums.crc32) + "\", sha1 = \"" + sums.sha1 + "\" }]\n"))));
   RunResult r = Run({"machines"});
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("\ncard "), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("card is from " + Path("quorix/machines.toml")), std::string::npos) << r.out;
+  r = Run({"info", "dump.bin"});
+  EXPECT_NE(r.out.find("factory dump: stock.u7, rom voice of card; read it with --machine card"), std::string::npos)
+      << r.out << r.err;
+  r = Run({"info", "--machine", "card", "--sound", "a", "dump.bin"});
+  EXPECT_NE(r.out.find("factory: stock.u7"), std::string::npos) << r.out << r.err;
 }
 
 }  // namespace
