@@ -1,6 +1,9 @@
 // quorix info: what is in EPROM images and sound files, one block of facts
 // per file (or one JSON object per line), and a waveform picture on request.
+#include <math.h>
 #include <stdio.h>
+
+#include <algorithm>
 
 #include <string>
 #include <vector>
@@ -15,6 +18,7 @@
 #include "platform/files.h"
 #include "text/format.h"
 #include "voice/layout.h"
+#include "voice/render.h"
 
 static const OptionSpec info_options[] = {
     {"json", nullptr, "one JSON object per file and line, for scripts"},
@@ -25,14 +29,16 @@ static const OptionSpec info_options[] = {
 // Files read as whole ROMs of a machine of several sounds.
 static Outcome info_rom(const InspectArgs& in, const ParsedArgs& args) {
   const Command& me = info_command;
-  if (args.has("json") || !in.plot.empty() || in.rate)
-    return say(me, Outcome::usage, "--json, --plot and --rate are for one-voice images, not yet whole roms");
+  if (args.has("json") || in.rate)
+    return say(me, Outcome::usage, "--json and --rate are for one-voice images, not yet whole roms");
   if (args.names.empty()) return say(me, Outcome::usage, "no FILE given");
+  if (!in.plot.empty() && args.names.size() != 1) return say(me, Outcome::usage, "--plot draws one FILE; give only one");
+  std::string why;
+  if (!in.plot.empty() && !plan_outputs(args.names, {in.plot}, &why)) return say(me, Outcome::cannot_write, why);
   Outcome outcome = Outcome::finished;
   bool printed = false;
   for (const std::string& name : args.names) {
     FileHead head;
-    std::string why;
     if (!read_head(name, largest_eprom + 1, &head, &why)) {
       outcome = worse(outcome, say(me, Outcome::cannot_read, name + ": " + why));
       continue;
@@ -53,6 +59,20 @@ static Outcome info_rom(const InspectArgs& in, const ParsedArgs& args) {
     printed = true;
     fputs(rom_report_text(name, facts).c_str(), stdout);
     if (in.pinout) printf("  read through pinout %s (%s)\n", in.pinout->name.c_str(), in.pinout->sure.c_str());
+    if (in.plot.empty() || facts.sounds.empty()) continue;
+    // The sounds as listen plays them, at the fastest sound's rate.
+    double rate = 0;
+    for (const RomSoundFacts& s : facts.sounds) rate = std::max(rate, round(s.sound->rate));
+    std::vector<float> played;
+    std::vector<uint8_t> png;
+    char error[512];
+    const Plotter* draw = plotter(error, sizeof error);
+    if (!draw) return say(me, Outcome::failed, in.plot + ": " + error);
+    if (!render_rom_sounds(rom, facts, rate, listen_gap_ms, &played, &why) ||
+        !draw->rom(name + ": rom " + facts.rom->name + " of " + in.rom_machine->name, played, rate,
+                   rom_plot_spans(facts, rate, listen_gap_ms), in.plot_size, &png, &why))
+      return say(me, Outcome::failed, in.plot + ": " + why);
+    if (!write_output(in.plot, png.data(), png.size(), &why)) return say(me, Outcome::cannot_write, why);
   }
   return outcome;
 }

@@ -42,7 +42,6 @@ static Outcome listen_rom(const InspectArgs& in, const std::string& image_name, 
                           std::vector<uint8_t> rom, double out_rate, bool as_float) {
   const Command& me = listen_command;
   std::string why;
-  if (!in.plot.empty()) return say(me, Outcome::usage, "--plot draws one-voice images, not yet a whole rom");
   if (in.rate) return say(me, Outcome::usage, "each sound of " + in.rom_machine->name + " plays at its own rate; --rate is for one-voice images");
   if (in.pinout) {
     if (rom.size() != in.pinout->bytes)
@@ -65,6 +64,16 @@ static Outcome listen_rom(const InspectArgs& in, const std::string& image_name, 
   if (!encode_wav(samples.data(), samples.size(), (int)out_rate, as_float ? WavSamples::float32 : WavSamples::pcm16,
                   &files[0].bytes, &why))
     return say(me, Outcome::failed, why);
+  if (!in.plot.empty()) {
+    files.push_back({in.plot, {}, {}});
+    char error[512];
+    const Plotter* draw = plotter(error, sizeof error);
+    if (!draw) return say(me, Outcome::failed, in.plot + ": " + error);
+    const std::string title = image_name + ": rom " + facts.rom->name + " of " + in.rom_machine->name;
+    if (!draw->rom(title, samples, out_rate, rom_plot_spans(facts, out_rate, listen_gap_ms), in.plot_size,
+                   &files.back().bytes, &why))
+      return say(me, Outcome::failed, in.plot + ": " + why);
+  }
   if (!write_outputs(files, &why)) return say(me, Outcome::cannot_write, why + "; nothing was written");
   FILE* report = output == "-" ? stderr : stdout;
   fprintf(report, "Image: %s, %zu bytes, rom %s of %s (chosen by %s)%s\n", image_name.c_str(), rom.size(),

@@ -92,6 +92,26 @@ std::string rom_report_text(const std::string& file_name, const RomFacts& f) {
   return t;
 }
 
+std::vector<RomPlotSpan> rom_plot_spans(const RomFacts& f, double out_rate, double gap_ms) {
+  std::vector<RomPlotSpan> spans;
+  double t = 0;
+  for (const RomSoundFacts& s : f.sounds) {
+    const SoundDef& d = *s.sound;
+    RomPlotSpan span;
+    span.t0 = t;
+    // As many samples as the resampler gives: round(n * out / in).
+    t += (double)llround((double)played_bytes(d) * out_rate / d.rate) / out_rate;
+    span.t1 = t;
+    span.label = strprintf("%s 0x%04X%s", d.name.c_str(), d.offset, d.step == 2 ? "/2" : "");
+    span.has_idle = s.has_idle;
+    span.idle_is_zero = s.idle_is_zero;
+    span.idle_level = s.has_idle ? code_output(s.idle_byte, d.code) : 0;
+    spans.push_back(span);
+    t += (double)llround(gap_ms * out_rate / 1000) / out_rate;
+  }
+  return spans;
+}
+
 bool render_rom_sounds(const std::vector<uint8_t>& rom, const RomFacts& f, double out_rate, double gap_ms,
                        std::vector<float>* out, std::string* why) {
   const size_t gap = (size_t)llround(gap_ms * out_rate / 1000);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "inspect/checksum.h"
+#include "inspect/plot.h"
 #include "voice/machine_table.h"
 
 struct RomSoundFacts {
@@ -47,6 +48,9 @@ std::string rom_report_text(const std::string& file_name, const RomFacts& facts)
 // resampler fails.
 bool render_rom_sounds(const std::vector<uint8_t>& rom, const RomFacts& facts, double out_rate, double gap_ms,
                        std::vector<float>* out, std::string* why);
+
+// Where each sound of that rendering lies, for the picture (inspect/plot.h).
+std::vector<RomPlotSpan> rom_plot_spans(const RomFacts& facts, double out_rate, double gap_ms);
 
 // The ROMs of every machine of `table` whose known factory dumps `sums`
 // (of an image of `size` bytes) is: an owner's dump of a TR-707 or an RZ-1
