@@ -23,8 +23,8 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 all: build
 
-# Every apt step of the build and the tests, kept apart from them: the
-# other targets only say what is missing.
+# Every apt step goes through here, DEPS naming groups of scripts/setup.sh;
+# make build and the test targets only say what is missing.
 DEPS ?= core windows wine32 winlibs
 deps:
 	@scripts/setup.sh $(DEPS)
@@ -94,7 +94,7 @@ demo: build
 
 # Speed and memory against sox and cat; not part of the tests.
 bench: build
-	@scripts/setup.sh bench
+	@$(MAKE) --no-print-directory deps DEPS=bench
 	python3 scripts/bench.py
 
 PREFIX ?= /usr/local
@@ -106,7 +106,7 @@ clean:
 
 FUZZ_SECONDS ?= 120
 fuzz:
-	@scripts/setup.sh core fuzz
+	@$(MAKE) --no-print-directory deps DEPS="core fuzz"
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz -j $(JOBS)
 	FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/fuzz.sh
