@@ -22,6 +22,7 @@ skip() {
   exit 77
 }
 
+case "${1:-}" in build | 32 | 64) ;; *) echo "usage: scripts/e2e.sh build [RELEASE.zip] | 32|64 [SCENARIO...]" >&2; exit 64 ;; esac
 if [ "$1" = build ]; then
   command -v i686-w64-mingw32-g++ >/dev/null && command -v x86_64-w64-mingw32-g++ >/dev/null ||
     skip "MinGW-w64 is not installed"
@@ -78,7 +79,6 @@ export DISPLAY=":$display"
 # window hides unless its windows are unmanaged, and with no sound driver
 # PlaySoundA fails at once and quietly. The caption buttons need the Marlett
 # font inside the prefix. The tests' folders appear as drive D:.
-echo "e2e: preparing Wine on display $DISPLAY"
 timeout 180 "$wine" wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; exit 1; }
 timeout 60 "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 timeout 60 "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d "" /f >/dev/null 2>&1
