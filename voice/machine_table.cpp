@@ -83,8 +83,7 @@ class Reader {
     return true;
   }
 
-  bool number(const toml::table& t, const char* key, double* out, int line) {
-    (void)line;
+  bool number(const toml::table& t, const char* key, double* out) {
     const toml::node* n = t.get(key);
     if (!n) return false;
     if (!n->is_number()) {
@@ -182,13 +181,11 @@ bool read_rom(Reader& r, const toml::table& t, RomDef* rom) {
       rom->pinouts.push_back((*a)[i].as_string()->get());
     }
   }
-  for (const toml::node* f = t.get("factory"); f;) {
+  if (const toml::node* f = t.get("factory")) {
     const toml::array* a = f->as_array();
-    if (!a) {
-      r.fail(line_of(*f), "'factory' must be an array of { file, crc32, sha1, sure }");
-      break;
-    }
-    for (const toml::node& e : *a) {
+    if (!a) r.fail(line_of(*f), "'factory' must be an array of { file, crc32, sha1, sure }");
+    for (size_t i = 0; a && i < a->size() && !r.failed(); i++) {
+      const toml::node& e = (*a)[i];
       const toml::table* ft = e.as_table();
       if (!ft) {
         r.fail(line_of(e), "'factory' must be an array of { file, crc32, sha1, sure }");
@@ -207,7 +204,6 @@ bool read_rom(Reader& r, const toml::table& t, RomDef* rom) {
         r.fail(line_of(e), "a factory dump's crc32 is 8 and its sha1 40 lower-case hex digits");
       rom->factory.push_back(d);
     }
-    break;
   }
   r.sureness(t, &rom->sure);
   return !r.failed();
@@ -234,7 +230,7 @@ bool read_sound(Reader& r, const toml::table& t, const MachineDef& m, SoundDef* 
                                   (long long)n->as_integer()->get()));
   if (r.integer(t, "length", 1, most_bytes, &v, true, s->line)) s->length = (uint32_t)v;
   s->rate = m.rate;
-  r.number(t, "rate", &s->rate, s->line);
+  r.number(t, "rate", &s->rate);
   if (!r.failed() && !(s->rate > 0)) r.fail(s->line, "sound '" + s->name + "' has no rate, nor has its machine");
   std::string code = m.code_text;
   const bool own_code = r.text(t, "code", &code, false, s->line);
@@ -268,7 +264,7 @@ bool read_machine(Reader& r, const toml::table& t, MachineDef* m) {
     r.fail(m->line, "a machine's name must be one word");
   r.text(t, "description", &m->description, false, m->line);
   r.text(t, "code", &m->code_text, false, m->line);
-  r.number(t, "rate", &m->rate, m->line);
+  r.number(t, "rate", &m->rate);
   r.text(t, "idle", &m->idle_text, false, m->line);
   int64_t v = 0;
   if (r.integer(t, "zero", 0, 255, &v, false, m->line)) m->zero = (int)v;
