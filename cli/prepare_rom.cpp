@@ -71,9 +71,16 @@ Outcome prepare_sound_codes(const std::string& input, const MachineDef& machine,
   PreparedVoice voice = prepare_voice(*file, o, settings);
   file.reset();
   if (!quiet)
-    for (const std::string& line : prepare_report(voice, o))
-      // The pipeline's own image line counts its region, not the ROM.
-      if (line.compare(0, 6, "Image:") != 0) puts(line.c_str());
+    for (const std::string& line : prepare_report(voice, o)) {
+      // The pipeline counts a region of its own making, not the sound's
+      // place in the ROM, which the Sound and ROM lines tell.
+      if (line.compare(0, 6, "Image:") == 0) continue;
+      if (line.compare(0, 8, "Machine:") == 0)
+        printf("Machine: %s (%s), %s codes, %s\n", machine.name.c_str(), machine.description.c_str(),
+               code_name(settings.code), hz_text(settings.rate).c_str());
+      else
+        puts(line.c_str());
+    }
   if (voice.outcome != PrepareOutcome::finished) {
     *why = voice.error;
     return voice.outcome == PrepareOutcome::bad_input ? Outcome::unusable : Outcome::failed;
