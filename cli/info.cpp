@@ -29,8 +29,8 @@ static const OptionSpec info_options[] = {
 // Files read as whole ROMs of a machine of several sounds.
 static Outcome info_rom(const InspectArgs& in, const ParsedArgs& args) {
   const Command& me = info_command;
-  if (args.has("json") || in.rate)
-    return say(me, Outcome::usage, "--json and --rate are for one-voice images, not yet whole roms");
+  if (in.rate) return say(me, Outcome::usage, "each sound of " + in.rom_machine->name + " has its own rate; --rate is for one-voice images");
+  const bool json = args.has("json");
   if (args.names.empty()) return say(me, Outcome::usage, "no FILE given");
   if (!in.plot.empty() && args.names.size() != 1) return say(me, Outcome::usage, "--plot draws one FILE; give only one");
   std::string why;
@@ -55,10 +55,14 @@ static Outcome info_rom(const InspectArgs& in, const ParsedArgs& args) {
       outcome = worse(outcome, say(me, Outcome::unusable, name + ": " + why));
       continue;
     }
-    if (printed) putchar('\n');
-    printed = true;
-    fputs(rom_report_text(name, facts).c_str(), stdout);
-    if (in.pinout) printf("  read through pinout %s (%s)\n", in.pinout->name.c_str(), in.pinout->sure.c_str());
+    if (json) {
+      puts(rom_report_json(name, facts).c_str());
+    } else {
+      if (printed) putchar('\n');
+      printed = true;
+      fputs(rom_report_text(name, facts).c_str(), stdout);
+      if (in.pinout) printf("  read through pinout %s (%s)\n", in.pinout->name.c_str(), in.pinout->sure.c_str());
+    }
     if (in.plot.empty() || facts.sounds.empty()) continue;
     // The sounds as listen plays them, at the fastest sound's rate.
     double rate = 0;

@@ -3,6 +3,7 @@
 #include <math.h>
 
 #include <algorithm>
+#include <nlohmann/json.hpp>
 
 #include "text/format.h"
 #include "voice/dac.h"
@@ -110,6 +111,40 @@ std::vector<RomPlotSpan> rom_plot_spans(const RomFacts& f, double out_rate, doub
     t += (double)llround(gap_ms * out_rate / 1000) / out_rate;
   }
   return spans;
+}
+
+std::string rom_report_json(const std::string& file_name, const RomFacts& f) {
+  nlohmann::ordered_json j;
+  j["name"] = file_name;
+  j["kind"] = "rom";
+  j["machine"] = f.machine->name;
+  j["rom"] = f.rom->name;
+  j["chosen_by"] = f.chosen_by;
+  j["size"] = f.rom->bytes;
+  j["crc32"] = crc32_hex(f.sums.crc32);
+  j["sha1"] = f.sums.sha1;
+  j["factory"] = f.factory ? nlohmann::ordered_json{{"file", f.factory->file}, {"sure", f.factory->sure}}
+                           : nlohmann::ordered_json();
+  j["sounds"] = nlohmann::ordered_json::array();
+  for (const RomSoundFacts& s : f.sounds) {
+    const SoundDef& d = *s.sound;
+    nlohmann::ordered_json o = {{"sound", d.name},
+                                {"offset", d.offset},
+                                {"step", d.step},
+                                {"length", d.length},
+                                {"rate", d.rate},
+                                {"code", code_name(d.code)},
+                                {"sound_seconds", (double)s.used / d.rate},
+                                {"peak", s.peak},
+                                {"loop", d.loop}};
+    if (s.has_idle) {
+      o["idle_at"] = s.idle_at;
+      o["idle_byte"] = s.idle_byte;
+      o["idle_is_zero"] = s.idle_is_zero;
+    }
+    j["sounds"].push_back(o);
+  }
+  return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
 bool render_rom_sounds(const std::vector<uint8_t>& rom, const RomFacts& f, double out_rate, double gap_ms,

@@ -42,6 +42,9 @@ bool rom_facts(const MachineDef& machine, const std::string& file_name, const st
 // The facts as lines a person reads, warnings marked "warning:".
 std::string rom_report_text(const std::string& file_name, const RomFacts& facts);
 
+// The same facts as one JSON object on one line, for scripts.
+std::string rom_report_json(const std::string& file_name, const RomFacts& facts);
+
 // What the machine plays of each sound of `facts`, one after another, each
 // decoded through its own code, resampled from its own rate to `out_rate`
 // and followed by `gap_ms` of silence; false with a reason when the

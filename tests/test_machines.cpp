@@ -352,6 +352,8 @@ TEST_F(MachineCli, TheConfigFoldersMachinesAreListedWithTheirFileAndTheirDumpsKn
       << r.out << r.err;
   r = Run({"info", "--machine", "card", "--sound", "a", "dump.bin"});
   EXPECT_NE(r.out.find("factory: stock.u7"), std::string::npos) << r.out << r.err;
+  r = Run({"info", "--json", "--machine", "card", "--sound", "a", "dump.bin"});
+  EXPECT_NE(r.out.find("\"factory\":{\"file\":\"stock.u7\""), std::string::npos) << r.out << r.err;
 }
 
 }  // namespace
