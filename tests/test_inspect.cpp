@@ -82,11 +82,14 @@ TEST_F(Inspect, CodeFromTheBytes) {
     const char* what;
     Bytes image;
     LikelyCode code;
+    bool sure = true;
   } cases[] = {
       // Each of these fooled a guess by smoothness and exact pairing.
       {"u255 short noise burst", Encode(Burst(800, 0.5, 2), SampleCode::u255), LikelyCode::u255},
       {"u255 rim, slow tail", Encode(RimSlowTail(0.5, 8, 2), SampleCode::u255), LikelyCode::u255},
-      {"linear rim, slow tail", Encode(RimSlowTail(0.6, 5, 4), SampleCode::linear), LikelyCode::linear},
+      // Right, but the loud square click crosses zero in smaller steps
+      // when its linear codes are read as u255.
+      {"linear rim, slow tail", Encode(RimSlowTail(0.6, 5, 4), SampleCode::linear), LikelyCode::linear, false},
       {"u255 curve, 0x00 padding", Encode(Burst(3000, 0.5, 8), SampleCode::u255, 0x00, Encoder::curve),
        LikelyCode::u255},
       {"erased", Bytes(4096, 0xFF), LikelyCode::erased},
@@ -98,7 +101,7 @@ TEST_F(Inspect, CodeFromTheBytes) {
   for (const auto& c : cases) {
     CodeGuess g = guess_code(c.image.data(), c.image.size());
     EXPECT_EQ(likely_code_name(g.code), std::string(likely_code_name(c.code))) << c.what << ": " << g.reason;
-    EXPECT_TRUE(g.sure) << c.what << ": " << g.doubt;
+    EXPECT_EQ(g.sure, c.sure) << c.what << ": " << g.doubt;
     EXPECT_FALSE(g.reason.empty()) << c.what;
   }
 }
