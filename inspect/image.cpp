@@ -149,7 +149,8 @@ CodeGuess guess_code(const uint8_t* data, size_t size) {
     if (histogram[c]) values++, value = c;
   if (values == 0) {
     g.code = LikelyCode::silent;
-    g.reason = "every byte is in runs of 0x80 or 0x00 (or erased): the zero codes of u255, and 0x80 of linear";
+    g.reason =
+        "every byte is in runs of 0x80 or 0x00 (or erased): the zero codes of u255, and 0x80 of linear";
     return g;
   }
   if (values == 1) {
@@ -218,7 +219,8 @@ CodeGuess guess_code(const uint8_t* data, size_t size) {
   g.reason = strprintf(
       "decoded as %s the positive and negative levels differ in shape by %.0f%% and cross zero in steps of "
       "%.2f of full scale; decoded as %s, by %.0f%% and in steps of %.2f",
-      name, 100 * (u ? gap_u : gap_l), u ? step_u : step_l, other, 100 * (u ? gap_l : gap_u), u ? step_l : step_u);
+      name, 100 * (u ? gap_u : gap_l), u ? step_u : step_l, other, 100 * (u ? gap_l : gap_u),
+      u ? step_l : step_u);
   if (ups < sure_samples || downs < sure_samples)
     g.doubt = strprintf("only %zu positive and %zu negative samples", ups, downs);
   else if (spread_evenly && (u ? gap_u - gap_l : gap_l - gap_u) > 0.05)
@@ -228,7 +230,8 @@ CodeGuess guess_code(const uint8_t* data, size_t size) {
     g.doubt = "the bytes fill all 256 codes about evenly, as loud hiss does in either code, and the shapes "
               "of the two signs side with the other code";
   else if (fabs(score) < sure_score)
-    g.doubt = strprintf("the two readings differ little (score %.2f, sure from %.2f)", fabs(score), sure_score);
+    g.doubt =
+        strprintf("the two readings differ little, by %.2f where sure takes %.2f", fabs(score), sure_score);
   g.sure = g.doubt.empty();
   return g;
 }

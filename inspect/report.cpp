@@ -67,9 +67,10 @@ static std::string image_text(const FileReport& r) {
   } else {
     t += "  factory voice: none known\n";
   }
-  t += f.guess.sure ? strprintf("  likely code: %s; %s\n", likely_code_name(f.guess.code), f.guess.reason.c_str())
-                    : strprintf("  likely code: %s (unsure: %s); %s\n", likely_code_name(f.guess.code),
-                                f.guess.doubt.c_str(), f.guess.reason.c_str());
+  const char* likely = likely_code_name(f.guess.code);
+  t += f.guess.sure ? strprintf("  likely code: %s; %s\n", likely, f.guess.reason.c_str())
+                    : strprintf("  likely code: %s (unsure: %s); %s\n", likely, f.guess.doubt.c_str(),
+                                f.guess.reason.c_str());
   t += strprintf("  read as: %s for %s at %g Hz, %u-byte regions\n", code_name(f.code), f.machine->name,
                  f.rate, f.machine->region);
   for (size_t i = 0; i < f.regions.size(); i++) {
