@@ -197,7 +197,8 @@ CodeGuess guess_code(const uint8_t* data, size_t size) {
   // and those of its negative samples have one shape. Both codes put the
   // positive magnitudes 1..127 at 0x81..0xFF, in order; the negative ones
   // are at 0x01..0x7F in u255 and at 0x7F..0x01 (reversed) in linear.
-  // Zeros (0x80, and 0x00 in u255) belong to neither sign.
+  // Zeros (0x80, and 0x00 in u255) belong to neither sign; linear's 0x00,
+  // one step beyond, joins its loudest negatives, where clipping puts it.
   size_t up[127], down_u255[127], down_linear[127], ups = 0, downs = 0;
   for (int m = 1; m < 128; m++) {
     up[m - 1] = histogram[0x80 + m];
@@ -206,6 +207,7 @@ CodeGuess guess_code(const uint8_t* data, size_t size) {
     ups += histogram[0x80 + m];
     downs += histogram[m];
   }
+  down_linear[126] += histogram[0x00];
   double gap_u = shape_gap(up, down_u255, 127), gap_l = shape_gap(up, down_linear, 127);
   double step_u = crossing_step(data, skip, u255), step_l = crossing_step(data, skip, linear);
   // Each measure alone fails on some sounds: the shapes of a loud, even
