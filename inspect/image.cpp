@@ -269,16 +269,24 @@ static RegionFacts region_facts(const uint8_t* data, RegionSpan span, SampleCode
   return r;
 }
 
-// The preset a factory voice's card is, when the checksums name one: of a
-// whole chip, or of joined chips that all go to one card.
-static const Machine* factory_machine(const ImageFacts& f) {
-  if (f.factory) return f.factory->preset ? find_machine(f.factory->preset) : nullptr;
-  const char* preset = nullptr;
-  for (const FactoryPiece& p : f.factory_pieces) {
-    if (!p.chip->preset || (preset && strcmp(preset, p.chip->preset) != 0)) return nullptr;
-    preset = p.chip->preset;
+// The preset of the card a factory voice goes into, when the checksums
+// name one: of a whole chip, or of joined chips that all go to one card
+// (else null). `code_card` is a card of the code of every chip named,
+// when they agree (else null): chips for several cards may share a code.
+static const Machine* factory_machine(const ImageFacts& f, const Machine** code_card) {
+  std::vector<const FactoryImage*> chips;
+  if (f.factory) chips.push_back(f.factory);
+  for (const FactoryPiece& p : f.factory_pieces) chips.push_back(p.chip);
+  const Machine *card = nullptr, *first = nullptr;
+  bool one_card = true, one_code = true;
+  for (const FactoryImage* chip : chips) {
+    card = chip->preset ? find_machine(chip->preset) : nullptr;
+    if (!first) first = card;
+    one_card = one_card && card && card == first;
+    one_code = one_code && card && first && card->code == first->code;
   }
-  return preset ? find_machine(preset) : nullptr;
+  *code_card = one_code ? first : nullptr;
+  return one_card ? first : nullptr;
 }
 
 ImageFacts analyse_image(const uint8_t* data, size_t size, const ImageOptions& options) {
@@ -290,15 +298,16 @@ ImageFacts analyse_image(const uint8_t* data, size_t size, const ImageOptions& o
     f.factory = match_factory(*options.factory, size, f.sums);
     if (!f.factory) f.factory_pieces = match_factory_pieces(*options.factory, data, size);
   }
-  const Machine* factory = factory_machine(f);
+  const Machine* code_card = nullptr;
+  const Machine* factory = factory_machine(f, &code_card);
   // A factory voice's code is known from its card, not guessed; the
   // user's --machine and --code still win.
-  if (factory) {
+  if (code_card) {
     const FactoryImage* chip = f.factory ? f.factory : f.factory_pieces[0].chip;
-    f.guess.code = factory->code == SampleCode::u255 ? LikelyCode::u255 : LikelyCode::linear;
+    f.guess.code = code_card->code == SampleCode::u255 ? LikelyCode::u255 : LikelyCode::linear;
     f.guess.reason = strprintf("%s %s of the %s, whose card (%s) reads %s codes",
                                f.factory ? "the factory chip" : "factory chips such as", chip->file,
-                               chip->machine, factory->name, code_name(factory->code));
+                               chip->machine, code_card->name, code_name(code_card->code));
   } else {
     f.guess = guess_code(data, size);
   }
