@@ -53,7 +53,8 @@ static std::string image_text(const FileReport& r) {
     t += strprintf("  factory voice: %s %s (%s)\n", f.factory->machine, f.factory->voice, f.factory->file);
     if (f.factory->note) t += strprintf("  factory note: %s\n", f.factory->note);
   } else if (!f.factory_pieces.empty()) {
-    // Named chip by chip, in the order of their addresses.
+    // Stock chips burned together into one larger EPROM: each is named
+    // with its address, so a set out of order or one chip short shows.
     std::string files, offsets;
     for (const FactoryPiece& p : f.factory_pieces) {
       files += (files.empty() ? "" : ", ") + std::string(p.chip->file);
