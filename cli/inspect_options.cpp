@@ -7,14 +7,18 @@ static const Range plot_height = {plot_min_height, plot_max_height, true, "pixel
 
 bool inspect_args(const ParsedArgs& args, InspectArgs* out, std::string* why) {
   if (!machine_table_of(args, &out->table, why, &out->table_unreadable)) return false;
+  // Without --machine the machine stays unsaid: a factory chip is then
+  // read for its own card.
+  const std::string* given = args.last("machine");
   const MachineDef* m = &out->table.machines.front();
-  if (const std::string* v = args.last("machine")) {
-    m = find_machine_def(out->table, *v);
-    if (!m) return *why = "unknown machine (see quorix machines): " + *v, false;
+  if (given) {
+    m = find_machine_def(out->table, *given);
+    if (!m) return *why = "unknown machine (see quorix machines): " + *given, false;
   }
-  out->machine = nullptr;
+  const Machine* voice = nullptr;
   for (const Machine& v : out->table.voices())
-    if (m->name == v.name) out->machine = &v;
+    if (m->name == v.name) voice = &v;
+  out->machine = given ? voice : nullptr;
   if (const std::string* v = args.last("sound")) {
     out->sound = find_sound(*m, *v);
     if (!out->sound) return *why = "machine " + m->name + " has no sound " + *v + " (" + sound_names(*m) + ")", false;
@@ -23,7 +27,7 @@ bool inspect_args(const ParsedArgs& args, InspectArgs* out, std::string* why) {
     out->pinout = find_pinout(out->table, *v);
     if (!out->pinout) return *why = "unknown EPROM pinout: " + *v, false;
   }
-  if (!out->machine || out->sound || out->pinout) {
+  if (!voice || out->sound || out->pinout) {
     out->rom_machine = m;
     out->machine = default_machine();
     if (args.has("code")) return *why = "--code is for one-voice images; each sound of " + m->name + " has its own", false;

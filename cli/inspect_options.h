@@ -11,8 +11,8 @@
 #include "voice/prepare.h"
 
 #define QUORIX_INSPECT_OPTIONS                                                                   \
-  {"machine", "NAME", "the machine the image is for (default dmx; see quorix machines):\n"     \
-                      "its code, clock and region size"},                                      \
+  {"machine", "NAME", "the machine the image is for (default: a factory chip's own\n"          \
+                      "card, else dmx; see quorix machines): its code, clock and region size"}, \
       {"rate", "HZ", "the card's clock, %R (default the machine's)", &rate_range},             \
       {"code", "CODE", "read the image as u255, linear, linear-inverted, signed\nor linear-top6 (default the machine's code)"}, \
       {"plot", "FILE.png", "also draw the waveform"},                                          \
@@ -22,7 +22,7 @@
       QUORIX_MACHINES_OPTION
 
 struct InspectArgs {
-  const Machine* machine = default_machine();
+  const Machine* machine = nullptr;  // not given
   double rate = 0;  // 0: the machine's
   bool code_given = false;
   SampleCode code = SampleCode::u255;
