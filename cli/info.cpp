@@ -148,6 +148,9 @@ const Command info_command = {
     "  sound file: format, channels, rate, frames, duration, peak, DC offset,\n"
     "    and how much of it fits each machine's region (--machine: the region\n"
     "    --plot marks).\n"
+    "  a ROM of a machine of several sounds: which of its ROMs the file is, the\n"
+    "    factory dump it matches, and per sound its place, code, rate, length,\n"
+    "    peak and whether its idle byte is the zero code.\n"
     "Files that cannot be used are named on standard error; the others are\n"
     "still reported.\n",
     info_options,

@@ -191,7 +191,10 @@ const Command listen_command = {
     "while idle and never plays it), decoded through the card's DAC, each\n"
     "followed by 100 ms of silence. OUTPUT.wav may be - (standard output; the\n"
     "summary then goes to standard error). The WAV file and the picture are\n"
-    "written whole, or neither is changed.\n",
+    "written whole, or neither is changed.\n"
+    "A ROM of a machine of several sounds (quorix machines: SOUNDS above 1) is\n"
+    "played sound by sound: each from its place, de-interleaved, decoded through\n"
+    "its own code and resampled from its own rate to the fastest one's.\n",
     listen_options,
     run_listen,
 };
