@@ -76,8 +76,11 @@ Outcome prepare_sound_codes(const std::string& input, const MachineDef& machine,
       // place in the ROM, which the Sound and ROM lines tell.
       if (line.compare(0, 6, "Image:") == 0) continue;
       if (line.compare(0, 8, "Machine:") == 0)
-        printf("Machine: %s (%s), %s codes, %s\n", machine.name.c_str(), machine.description.c_str(),
-               code_name(settings.code), hz_text(settings.rate).c_str());
+        printf("Machine: %s (%s), %s codes, %s%s\n", machine.name.c_str(), machine.description.c_str(),
+               code_name(settings.code), hz_text(settings.rate).c_str(), o.rate && o.rate != s.rate ? " (--rate)" : "");
+      else if (s.loop && line.compare(0, 5, "Kept:") == 0)
+        // A loop has no end to fade: what is kept past it is crossfaded in.
+        printf("Kept: %s for the loop and its crossfade\n", samples_text((int64_t)voice.kept, settings.rate).c_str());
       else
         puts(line.c_str());
     }
