@@ -157,7 +157,9 @@ bool prepare_request(const ParsedArgs& args, bool need_files, PrepareRequest* r,
   }
   if (r->in_rom) {
     // --chips splits the ROM's image, not the sound's region.
-    r->rom_chip = o.chip ? o.chip : r->rom->chip;
+    // --into rewrites the one image it reads, whole.
+    if (args.has("into") && args.has("chips")) return *why = "--into rewrites one image; --chips splits a fresh one", false;
+    r->rom_chip = args.has("into") ? 0 : o.chip ? o.chip : r->rom->chip;
     o.region = o.chip = 0;
     const uint32_t bytes = r->pinout ? r->pinout->bytes : r->rom->bytes;
     if (r->rom_chip >= bytes) r->rom_chip = 0;
