@@ -23,6 +23,9 @@ FileType file_type(const std::string& path);
 
 // The folder part of `path` ("." when it has none) and its last name.
 void split_path(const std::string& path, std::string* folder, std::string* name);
+// True when `path` does not depend on the current folder ("/x"; on
+// Windows also "C:\x", "\\server\x" and "\x").
+bool absolute_path(const std::string& path);
 // True when two names in one folder name the same entry: equal, or on
 // Windows equal but for case, as NTFS and FAT compare them.
 bool same_name(const std::string& a, const std::string& b);

@@ -42,6 +42,8 @@ void split_path(const std::string& path, std::string* folder, std::string* name)
   *name = slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+bool absolute_path(const std::string& path) { return !path.empty() && path[0] == '/'; }
+
 bool same_name(const std::string& a, const std::string& b) { return a == b; }
 
 int open_for_reading(const std::string& path, FileType* type, std::string* error) {

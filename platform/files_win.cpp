@@ -64,6 +64,10 @@ void split_path(const std::string& path, std::string* folder, std::string* name)
   *name = slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+bool absolute_path(const std::string& path) {
+  return (path.size() > 1 && path[1] == ':') || (!path.empty() && (path[0] == '\\' || path[0] == '/'));
+}
+
 bool same_name(const std::string& a, const std::string& b) {
   std::wstring wa = widen(a), wb = widen(b);
   return CompareStringOrdinal(wa.c_str(), (int)wa.size(), wb.c_str(), (int)wb.size(), TRUE) == CSTR_EQUAL;

@@ -2,6 +2,7 @@
 
 #include <toml++/toml.h>
 
+#include "platform/files.h"
 #include "text/format.h"
 
 static int line_of(const toml::node& n) { return (int)n.source().begin.line; }
@@ -83,13 +84,8 @@ bool read_kit(const std::string& text, const std::string& source, const MachineT
 }
 
 std::string kit_path(const std::string& kit_file, const std::string& path) {
-#ifdef _WIN32
-  const bool absolute = (path.size() > 1 && path[1] == ':') || (!path.empty() && (path[0] == '\\' || path[0] == '/'));
-  const size_t slash = kit_file.find_last_of("/\\:");
-#else
-  const bool absolute = !path.empty() && path[0] == '/';
-  const size_t slash = kit_file.rfind('/');
-#endif
-  if (absolute || slash == std::string::npos) return path;
-  return kit_file.substr(0, slash + 1) + path;
+  if (absolute_path(path)) return path;
+  std::string folder, name;
+  split_path(kit_file, &folder, &name);
+  return kit_file.substr(0, kit_file.size() - name.size()) + path;
 }
