@@ -35,22 +35,19 @@ TEST(FuzzFindings, Replay) {
 // short. From memory the seeds replay it; this is the pipe `quorix prepare -`
 // reads, whose length is not known while it runs.
 TEST(FuzzFindings, Rf64DataSizeNear2To63FromAPipe) {
-  Bytes sizes;
+  Bytes sizes;  // the RIFF size, the data size, the frame count
   for (uint64_t v : {UINT64_C(0x8000000000000040), UINT64_C(0x7ffffffffffffff0), UINT64_C(0x3ffffffffffffff8)})
     AppendU32(sizes, (uint32_t)v), AppendU32(sizes, (uint32_t)(v >> 32));
   AppendU32(sizes, 0);  // no table of other chunks' sizes
   const Bytes file = Cat({RiffHeader("RF64", 0xffffffff, "WAVE"), Chunk("ds64", sizes), Fmt(1, 16),
                           RawChunk("data", 0xffffffff, Bytes(20))});
   int fds[2];
-  ASSERT_EQ(pipe(fds), 0);
-  ASSERT_EQ(write(fds[1], file.data(), file.size()), (ssize_t)file.size());
+  ASSERT_TRUE(pipe(fds) == 0 && write(fds[1], file.data(), file.size()) == (ssize_t)file.size());
   close(fds[1]);
   std::string error;
   AudioFilePtr audio = open_audio("/dev/fd/" + std::to_string(fds[0]), &error);
   close(fds[0]);
   ASSERT_TRUE(audio) << error;
   float out[64];
-  MonoRead m = read_mono(*audio, 0, out, 64);
-  EXPECT_EQ(m.frames, 10);
-  EXPECT_FALSE(m.failed) << m.error;
+  EXPECT_EQ(read_mono(*audio, 0, out, 64).frames, 10);
 }
