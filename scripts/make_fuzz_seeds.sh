@@ -17,12 +17,11 @@ seed() {
   { printf '\000\000\000\024\000'; cat "$4"; } >"fuzz/seeds/prepare/$2.$1"
   { printf '\000'; cat "$4"; } >"fuzz/seeds/info/$3.$1"
 }
-tone="synth 0.005 sine 440"
 # sox NAME PREPARE-OUTCOME INFO-KIND EXTENSION SOX-OPTIONS...
 sx() {
   name=$1 prep=$2 kind=$3 ext=$4
   shift 4
-  sox -n -r 8000 -c 1 "$@" "$tmp/$name.$ext" $tone
+  sox -n -r 8000 -c 1 "$@" "$tmp/$name.$ext" synth 0.005 sine 440
   seed "$name" "$prep" "$kind" "$tmp/$name.$ext"
 }
 # ff NAME PREPARE-OUTCOME INFO-KIND EXTENSION FFMPEG-OUTPUT-OPTIONS...
@@ -82,6 +81,7 @@ seed ogg-opus finished sound "$tmp/opus.opus"
 # (see FuzzPrepareOne) before each file.
 # opts NAME OUTCOME OPTION-BYTES(octal escapes) FILE
 opts() {
+  # shellcheck disable=SC2059 # the option bytes are printf's own escapes
   { printf "$3"; cat "$4"; } >"fuzz/seeds/prepare/$2.$1"
 }
 sox -n -r 48000 -b 24 -c 2 "$tmp/a.wav" synth 0.02 sine 200 fade q 0 0.02 0.01
