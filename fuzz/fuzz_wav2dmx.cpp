@@ -1,5 +1,5 @@
 // The WAV-to-image conversion over arbitrary files, held to the
-// frame-at-a-time data step of the unit tests (tests/reference_convert.cpp).
+// frame-at-a-time data step of the unit tests (tests/support/reference_convert.cpp).
 // The first byte picks the settings (code, invert, autoscale); the rest is
 // the WAV file.
 //
@@ -17,7 +17,7 @@
 #include "fuzz/fuzz_common.h"
 #include "report/report.h"
 #include "settings/settings.h"
-#include "tests/reference_convert.h"
+#include "tests/support/reference_convert.h"
 
 static std::string input_path, output_path;
 

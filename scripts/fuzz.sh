@@ -2,8 +2,9 @@
 # Runs every fuzz target of build/fuzz for FUZZ_SECONDS seconds each, one
 # after the other with a single worker, and fails on the first finding.
 # Corpora grow in build/fuzz/corpus/<target> from the seeds in
-# fuzz/seeds/<target> (inputs only: each target checks its own invariants);
-# findings land in build/fuzz/findings/<target>. The last lines of each run
+# fuzz/seeds/<target> (named by the outcome the unit tests hold them to),
+# with the words of the file formats from fuzz/*.dict; findings land in
+# build/fuzz/findings/<target>. The last lines of each run
 # (executions, speed, coverage) are kept in build/fuzz/<target>.log.
 set -eu
 cd "$(dirname "$0")/.."
@@ -16,7 +17,10 @@ for t in $targets; do
   findings=build/fuzz/findings/$t
   mkdir -p "$corpus" "$findings"
   extra=""
-  [ "$t" = wav2dmx ] && extra="-dict=fuzz/wav.dict"
+  case $t in
+    wav2dmx) extra="-dict=fuzz/wav.dict" ;;
+    prepare | info) extra="-dict=fuzz/sound.dict" ;;
+  esac
   echo "== fuzz_$t for $seconds s"
   # shellcheck disable=SC2086
   if ! "$bin/fuzz_$t" $extra -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \

@@ -6,7 +6,7 @@
 
 #include "convert/convert.h"
 #include "convert/wav.h"
-#include "reference_convert.h"
+#include "tests/support/reference_convert.h"
 #include "report/report.h"
 #include "settings/settings.h"
 #include "test_util.h"

@@ -72,6 +72,15 @@ static sf_count_t vio_length(void* user) {
   return s->fd >= 0 && !s->at_end ? INT64_MAX / 2 : s->size;
 }
 
+// Where a seek lands, or -1 when it would land before the start or past
+// what a count can hold: a damaged header (an RF64 ds64 size near 2^63, say)
+// makes libsndfile skip by whatever the file claims.
+static sf_count_t seek_target(sf_count_t base, sf_count_t offset) {
+  sf_count_t to;
+  if (__builtin_add_overflow(base, offset, &to) || to < 0) return -1;
+  return to;
+}
+
 static sf_count_t vio_seek(sf_count_t offset, int whence, void* user) {
   auto* s = static_cast<ByteSource*>(user);
   sf_count_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? s->pos : -1;
@@ -79,16 +88,16 @@ static sf_count_t vio_seek(sf_count_t offset, int whence, void* user) {
     fill_to(s, INT64_MAX / 2);
     base = s->size;
   }
-  sf_count_t to = base + offset;
-  if (to < 0) return -1;
-  s->pos = to;
+  sf_count_t to = seek_target(base, offset);
+  if (to >= 0) s->pos = to;
   return to;
 }
 
 static sf_count_t vio_read(void* ptr, sf_count_t count, void* user) {
   auto* s = static_cast<ByteSource*>(user);
   if (count <= 0) return 0;
-  fill_to(s, s->pos + count);
+  sf_count_t want;
+  fill_to(s, __builtin_add_overflow(s->pos, count, &want) ? INT64_MAX : want);
   sf_count_t n = std::min(count, s->size - s->pos);
   if (n <= 0) return 0;
   memcpy(ptr, s->data + s->pos, (size_t)n);
@@ -229,8 +238,9 @@ static sf_count_t sink_length(void* user) { return (sf_count_t) static_cast<Byte
 static sf_count_t sink_seek(sf_count_t offset, int whence, void* user) {
   auto* s = static_cast<ByteSink*>(user);
   sf_count_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? s->pos : (sf_count_t)s->bytes->size();
-  if (base + offset < 0) return -1;
-  return s->pos = base + offset;
+  sf_count_t to = seek_target(base, offset);
+  if (to >= 0) s->pos = to;
+  return to;
 }
 static sf_count_t sink_read(void* ptr, sf_count_t count, void* user) {
   auto* s = static_cast<ByteSink*>(user);
@@ -240,11 +250,14 @@ static sf_count_t sink_read(void* ptr, sf_count_t count, void* user) {
   s->pos += n;
   return n;
 }
+// A write that would end past what memory can index is refused whole.
 static sf_count_t sink_write(const void* ptr, sf_count_t count, void* user) {
   auto* s = static_cast<ByteSink*>(user);
-  if ((size_t)(s->pos + count) > s->bytes->size()) s->bytes->resize((size_t)(s->pos + count));
+  sf_count_t end;
+  if (count <= 0 || __builtin_add_overflow(s->pos, count, &end) || (uint64_t)end > s->bytes->max_size()) return 0;
+  if ((size_t)end > s->bytes->size()) s->bytes->resize((size_t)end);
   memcpy(s->bytes->data() + s->pos, ptr, (size_t)count);
-  s->pos += count;
+  s->pos = end;
   return count;
 }
 static sf_count_t sink_tell(void* user) { return static_cast<ByteSink*>(user)->pos; }

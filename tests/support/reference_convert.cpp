@@ -1,4 +1,4 @@
-#include "reference_convert.h"
+#include "tests/support/reference_convert.h"
 
 #include <stdio.h>
 
