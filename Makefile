@@ -11,12 +11,16 @@
 #               Debian's source packages (scripts/winlibs.pins), once
 #   make build-wincli
 #               builds the converter for Windows, build/wincli/quorix-cli.exe
+#   make weblibs
+#               builds the static WebAssembly libraries of the browser page from
+#               the same Debian source packages, once
+#   make web    builds the browser page, build/web/quorix.html (one file)
 #   make release
 #               puts QUORIX.exe (32-bit), quorix-cli.exe (64-bit) and
 #               README-windows.txt into build/release/QUORIX-VERSION-windows.zip
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all setup build build-windows winlibs build-wincli release test test-native test-sanitize test-e2e \
+.PHONY: all setup build build-windows winlibs build-wincli weblibs web release test test-native test-sanitize test-e2e \
 	test-wincli run demo bench fuzz install clean
 
 all: build
@@ -47,6 +51,16 @@ winlibs:
 build-wincli: winlibs
 	cmake --preset wincli >/dev/null
 	cmake --build --preset wincli -j $(JOBS)
+
+# Static WebAssembly libraries in build/weblibs, from the same pins, once.
+weblibs:
+	@scripts/setup.sh winlibs web
+	JOBS=$(JOBS) scripts/weblibs.sh
+
+# The browser page: the engine in WebAssembly and the page in one HTML file.
+web: weblibs
+	cmake --preset web >/dev/null
+	cmake --build --preset web -j $(JOBS)
 
 VERSION := $(shell sed -n 's/^project.QUORIX VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 RELEASE_ZIP := build/release/QUORIX-$(VERSION)-windows.zip

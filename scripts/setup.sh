@@ -9,6 +9,8 @@
 #                              source packages and cross-build them
 #   scripts/setup.sh fuzz      clang and its fuzzing runtime
 #   scripts/setup.sh bench     sox, python3 and GNU time for make bench
+#   scripts/setup.sh web       Emscripten and npm for the page, and headless Chromium with its
+#                              driver and Selenium for the page's browser test
 set -eu
 
 packages=""
@@ -19,6 +21,7 @@ for group in "$@"; do
     winlibs) packages="$packages apt dpkg-dev debian-archive-keyring xz-utils bzip2 mingw-w64 gcc cmake make pkgconf m4 nlohmann-json3-dev" ;;
     fuzz) packages="$packages clang libclang-rt-dev" ;;
     bench) packages="$packages sox python3 time" ;;
+    web) packages="$packages emscripten nodejs chromium chromium-driver python3-selenium" ;;
     *) echo "setup.sh: unknown group '$group'" >&2; exit 2 ;;
   esac
 done
