@@ -5,6 +5,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "version.h"
+
 const char szAppCaption[] = "Waveform conversion program";
 
 const char rate_out_of_range_text[] =
@@ -62,7 +64,7 @@ void FormatAboutText(char* out, size_t size, const char* config_name) {
            "%s\n\n"
            "Drum voices between WAV files and EPROM images, for the\n"
            "Oberheim DMX and for drum machines with linear samples.\n\n"
-           "Version 1.02\n"
+           "Version " QUORIX_VERSION "\n"
            "Configuration file = %s\n",
            szAppCaption, config_name);
 }

@@ -1,72 +1,46 @@
 // quorix info: what is in EPROM images and sound files, one block of facts
 // per file (or one JSON object per line), and a waveform picture on request.
 #include <stdio.h>
-#include <string.h>
 
 #include <string>
 #include <vector>
 
 #include "cli/command.h"
 #include "cli/inspect_options.h"
-#include "inspect/inspect.h"
 #include "cli/module.h"
+#include "cli/output.h"
+#include "inspect/inspect.h"
 #include "inspect/report.h"
-#include "voice/output.h"
 
-static int run_info(int argc, char** argv) {
+static const OptionSpec info_options[] = {
+    {"json", nullptr, "one JSON object per file and line, for scripts"},
+    QUORIX_INSPECT_OPTIONS,
+    {nullptr, nullptr, nullptr},
+};
+
+static Outcome run_info(const ParsedArgs& args) {
+  const Command& me = info_command;
+  InspectArgs in;
+  std::string why;
+  if (!inspect_args(args, &in, &why)) return say(me, Outcome::usage, why);
+  const bool json = args.has("json");
+  const std::vector<std::string>& files = args.names;
+  if (files.empty()) return say(me, Outcome::usage, "no FILE given");
+  if (!in.plot.empty() && files.size() != 1) return say(me, Outcome::usage, "--plot draws one FILE; give only one");
+  if (!in.plot.empty() && !plan_outputs(files, {in.plot}, &why)) return say(me, Outcome::cannot_write, why);
   InspectOptions options;
-  bool json = false;
-  const char* plot = nullptr;
-  PlotSize plot_size;
-  std::vector<std::string> files;
-  bool options_done = false;
-  for (int i = 1; i < argc; i++) {
-    const char* a = argv[i];
-    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    if (options_done || a[0] != '-' || a[1] != '-') {
-      files.push_back(a);
-    } else if (strcmp(a, "--") == 0) {
-      options_done = true;
-    } else if (strcmp(a, "--json") == 0) {
-      json = true;
-    } else if (strcmp(a, "--machine") == 0 || strcmp(a, "--rate") == 0 || strcmp(a, "--code") == 0 ||
-               strcmp(a, "--plot") == 0 || strcmp(a, "--plot-size") == 0) {
-      if (!value) return command_usage_error(info_command, "needs a value", a);
-      i++;
-      if (strcmp(a, "--machine") == 0) {
-        const Machine* m = find_machine(value);
-        if (!m) return command_usage_error(info_command, "unknown machine (see quorix machines)", value);
-        options.image.machine = options.sound.machine = m;
-      } else if (strcmp(a, "--rate") == 0) {
-        if (!parse_hz(value, false, &options.image.rate))
-          return command_usage_error(info_command, "--rate needs a number from 1000 to 200000 Hz", value);
-        options.sound.rate = options.image.rate;
-      } else if (strcmp(a, "--code") == 0) {
-        if (!parse_code(value, &options.image.code))
-          return command_usage_error(info_command, "--code takes u255, linear or linear-inverted", value);
-        options.image.code_given = true;
-      } else if (strcmp(a, "--plot") == 0) {
-        plot = value;
-      } else if (!parse_plot_size(value, &plot_size)) {
-        return command_usage_error(info_command, "--plot-size needs WIDTHxHEIGHT, 320x200 to 10000x4000",
-                                   value);
-      }
-    } else {
-      return command_usage_error(info_command, "unknown option", a);
-    }
-  }
-  if (files.empty()) return command_usage_error(info_command, "no FILE given");
-  if (plot && files.size() != 1)
-    return command_usage_error(info_command, "--plot draws one FILE; give only one");
+  options.image.machine = options.sound.machine = in.machine;
+  options.image.rate = options.sound.rate = in.rate;
+  options.image.code = in.code;
+  options.image.code_given = in.code_given;
 
-  bool unusable = false, failed = false, printed = false;
-  for (size_t i = 0; i < files.size(); i++) {
-    FileReport r = inspect_file(files[i], options);
+  Outcome outcome = Outcome::finished;
+  bool printed = false;
+  for (const std::string& name : files) {
+    FileReport r = inspect_file(name, options);
     if (r.kind == FileKind::unusable) {
-      unusable = true;
       if (json) puts(report_json(r).c_str());
-      fflush(stdout);
-      fprintf(stderr, "quorix info: %s: %s\n", files[i].c_str(), r.error.c_str());
+      outcome = worse(outcome, say(me, r.unreadable ? Outcome::cannot_read : Outcome::unusable, name + ": " + r.error));
       continue;
     }
     if (json) {
@@ -76,31 +50,23 @@ static int run_info(int argc, char** argv) {
       printed = true;
       fputs(report_text(r).c_str(), stdout);
     }
-    if (!plot) continue;
+    if (in.plot.empty()) continue;
     std::vector<uint8_t> png;
-    std::string error;
-    char why[512];
-    const Plotter* draw = plotter(why, sizeof why);
-    if (!draw) error = why;
-    bool drawn =
-        draw && (r.kind == FileKind::image
-                     ? draw->image(r.name, r.bytes.data(), r.image, plot_size, &png, &error)
-                     : draw->sound(r.name, r.sound, *fit_of(r.sound, options.sound.machine), plot_size, &png,
-                                   &error));
-    if (!drawn || !write_output(plot, png.data(), png.size(), &error)) {
-      fflush(stdout);
-      fprintf(stderr, "quorix info: %s: %s\n", plot, error.c_str());
-      failed = true;
-    }
+    char error[512];
+    const Plotter* draw = plotter(error, sizeof error);
+    if (!draw) return say(me, Outcome::failed, in.plot + ": " + error);
+    bool drawn = r.kind == FileKind::image
+                     ? draw->image(r.name, r.bytes.data(), r.image, in.plot_size, &png, &why)
+                     : draw->sound(r.name, r.sound, *fit_of(r.sound, in.machine), in.plot_size, &png, &why);
+    if (!drawn) return say(me, Outcome::failed, in.plot + ": " + why);
+    if (!write_output(in.plot, png.data(), png.size(), &why)) return say(me, Outcome::cannot_write, why);
   }
-  if (fflush(stdout) != 0) failed = true;
-  return failed ? EXIT_FAILED : unusable ? EXIT_BAD_INPUT : EXIT_FINISHED;
+  return outcome;
 }
 
 const Command info_command = {
     "info",
-    "quorix info [--json] [--machine NAME] [--rate HZ] [--code CODE]\n"
-    "                   [--plot FILE.png] [--plot-size WxH] FILE...\n",
+    "FILE...",
     "Tells what is in EPROM images and sound files, one block of facts per\n"
     "file. A file libsndfile reads (by its header) is a sound file; any other\n"
     "file of at most 65536 bytes is an EPROM image.\n"
@@ -109,19 +75,10 @@ const Command info_command = {
     "    byte, the sound, the padding, an erased tail, the peak through the\n"
     "    DAC and the time at the machine's rate.\n"
     "  sound file: format, channels, rate, frames, duration, peak, DC offset,\n"
-    "    and how much of it fits each machine's region.\n"
-    "\n"
-    "  --json            one JSON object per file and line, for scripts\n"
-    "  --machine NAME    the machine the image is for (default dmx; see\n"
-    "                    quorix machines); for a sound file, the region --plot marks\n"
-    "  --rate HZ         the card's clock, 1000 to 200000 (default the machine's)\n"
-    "  --code CODE       read the image as u255, linear or linear-inverted\n"
-    "                    (default the machine's code)\n"
-    "  --plot FILE.png   draw the waveform of the one FILE given\n"
-    "  --plot-size WxH   the picture's size in pixels (default 1000x360)\n"
-    "\n"
-    "Exit status: 0 every file reported; 1 the picture could not be written;\n"
-    "2 a file could not be used (the reason is on stderr, the others are still\n"
-    "reported); 64 usage error.\n",
+    "    and how much of it fits each machine's region (--machine: the region\n"
+    "    --plot marks).\n"
+    "Files that cannot be used are named on standard error; the others are\n"
+    "still reported.\n",
+    info_options,
     run_info,
 };

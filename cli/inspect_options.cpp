@@ -1,43 +1,33 @@
 #include "cli/inspect_options.h"
 
-#include <errno.h>
-#include <math.h>
-#include <stdlib.h>
+#include "voice/prepare.h"
 
-bool parse_hz(const char* text, bool whole, double* hz) {
-  char* end;
-  errno = 0;
-  double v = strtod(text, &end);
-  if (end == text || *end != 0 || errno == ERANGE || !(v >= 1000 && v <= 200000)) return false;
-  if (whole && v != floor(v)) return false;
-  *hz = v;
-  return true;
-}
+static const Range plot_width = {plot_min_width, plot_max_width, true, "pixels"};
+static const Range plot_height = {plot_min_height, plot_max_height, true, "pixels"};
 
-static bool parse_int(const char* text, char stop, const char** rest, long* v) {
-  char* end;
-  errno = 0;
-  if (*text < '0' || *text > '9') return false;
-  *v = strtol(text, &end, 10);
-  if (end == text || *end != stop || errno == ERANGE) return false;
-  *rest = end;
-  return true;
-}
-
-bool parse_plot_size(const char* text, PlotSize* size) {
-  long w, h;
-  const char* rest;
-  if (!parse_int(text, 'x', &rest, &w) || !parse_int(rest + 1, 0, &rest, &h)) return false;
-  if (w < plot_min_width || w > plot_max_width || h < plot_min_height || h > plot_max_height) return false;
-  size->width = (int)w;
-  size->height = (int)h;
-  return true;
-}
-
-bool parse_count(const char* text, int* n) {
-  long v;
-  const char* rest;
-  if (!parse_int(text, 0, &rest, &v) || v < 1 || v > 1000000) return false;
-  *n = (int)v;
+bool inspect_args(const ParsedArgs& args, InspectArgs* out, std::string* why) {
+  if (const std::string* v = args.last("machine")) {
+    out->machine = find_machine(v->c_str());
+    if (!out->machine) return *why = "unknown machine (see quorix machines): " + *v, false;
+  }
+  if (!number_option(args, "rate", rate_range, &out->rate, why)) return false;
+  if (const std::string* v = args.last("code")) {
+    if (!parse_code(v->c_str(), &out->code)) return *why = "--code takes u255, linear or linear-inverted: " + *v, false;
+    out->code_given = true;
+  }
+  if (const std::string* v = args.last("plot")) {
+    if (v->empty() || *v == "-") return *why = "--plot needs a file name", false;
+    out->plot = *v;
+  }
+  if (const std::string* v = args.last("plot-size")) {
+    size_t x = v->find('x');
+    double w, h;
+    if (x == std::string::npos || !parse_number(v->substr(0, x), plot_width, &w) ||
+        !parse_number(v->substr(x + 1), plot_height, &h))
+      return *why = "--plot-size needs WIDTHxHEIGHT, " + range_text(plot_width) + " by " + range_text(plot_height) +
+                    ": " + *v,
+             false;
+    out->plot_size = {(int)w, (int)h};
+  }
   return true;
 }

@@ -1,16 +1,29 @@
-// Option values `info` and `listen` share: a machine preset, a rate, a
-// sample code, a picture's size.
+// Options `info` and `listen` share: the machine, its clock, the code the
+// image is read in, and a picture.
 #pragma once
 
+#include <string>
+
+#include "cli/options.h"
 #include "inspect/plot.h"
 #include "voice/machine.h"
 
-// A sample clock or an output rate: a number from 1000 to 200000 Hz.
-// Whole numbers only when `whole` (a WAV file's rate).
-bool parse_hz(const char* text, bool whole, double* hz);
+#define QUORIX_INSPECT_OPTIONS                                                                   \
+  {"machine", "NAME", "the machine the image is for (default dmx; see quorix machines):\n"     \
+                      "its code, clock and region size"},                                      \
+      {"rate", "HZ", "the card's clock, 1000 to 200000 (default the machine's)"},              \
+      {"code", "CODE", "read the image as u255, linear or linear-inverted\n(default the machine's code)"}, \
+      {"plot", "FILE.png", "also draw the waveform"},                                          \
+      {"plot-size", "WxH", "the picture's size in pixels, 320x200 to 10000x4000\n(default 1000x360)"}
 
-// WIDTHxHEIGHT in pixels, within the limits of plot.h.
-bool parse_plot_size(const char* text, PlotSize* size);
+struct InspectArgs {
+  const Machine* machine = default_machine;
+  double rate = 0;  // 0: the machine's
+  bool code_given = false;
+  SampleCode code = SampleCode::u255;
+  std::string plot;  // empty: no picture
+  PlotSize plot_size;
+};
 
-// A positive whole number.
-bool parse_count(const char* text, int* n);
+// The shared options of `args`, or false with the reason of a usage error.
+bool inspect_args(const ParsedArgs& args, InspectArgs* out, std::string* why);

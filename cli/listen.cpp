@@ -1,138 +1,109 @@
 // quorix listen: an EPROM image as the card plays it, into a WAV file any
 // player or editor opens.
-#include "inspect/listen.h"
-
 #include <math.h>
 #include <stdio.h>
-#include <string.h>
 
 #include <string>
 #include <vector>
 
 #include "cli/command.h"
 #include "cli/inspect_options.h"
+#include "cli/module.h"
+#include "cli/output.h"
 #include "inspect/image.h"
 #include "inspect/inspect.h"
-#include "cli/module.h"
-#include "inspect/source.h"
+#include "platform/files.h"
 #include "voice/audio.h"
-#include "voice/output.h"
+#include "voice/prepare.h"
+#include "voice/render.h"
 #include "voice/resample.h"
 
-static int bad_input(const char* name, const std::string& reason) {
-  fprintf(stderr, "quorix listen: %s: %s\n", name, reason.c_str());
-  return EXIT_BAD_INPUT;
-}
+static const Range region_number = {1, 1000000, true, ""};
+static const Range out_rate_range = {rate_range.lo, rate_range.hi, true, "Hz"};
 
-static int failed(const char* name, const std::string& reason) {
-  fprintf(stderr, "quorix listen: %s: %s\n", name, reason.c_str());
-  return EXIT_FAILED;
-}
+static const OptionSpec listen_options[] = {
+    QUORIX_INSPECT_OPTIONS,
+    {"curve", nullptr, "decode u255 along the continuous curve of dmx2wav\ninstead of the DAC's levels"},
+    {"region", "N", "play region N only (1 is the first); default every\nregion in address order"},
+    {"out-rate", "HZ", "resample the result to HZ, a whole number such as 48000\n(default the card's clock)"},
+    {"float", nullptr, "32-bit float samples instead of 16-bit"},
+    {nullptr, nullptr, nullptr},
+};
 
-static int run_listen(int argc, char** argv) {
-  const Machine* machine = default_machine;
-  double rate = 0, out_rate = 0;
-  SampleCode code = SampleCode::u255;
-  bool code_given = false, curve = false, as_float = false;
-  int region = 0;
-  const char* plot = nullptr;
-  PlotSize plot_size;
-  std::vector<const char*> files;
-  bool options_done = false;
-  for (int i = 1; i < argc; i++) {
-    const char* a = argv[i];
-    const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
-    if (options_done || a[0] != '-' || a[1] != '-') {
-      if (files.size() == 2) return command_usage_error(listen_command, "too many file names", a);
-      files.push_back(a);
-    } else if (strcmp(a, "--") == 0) {
-      options_done = true;
-    } else if (strcmp(a, "--curve") == 0) {
-      curve = true;
-    } else if (strcmp(a, "--float") == 0) {
-      as_float = true;
-    } else if (strcmp(a, "--machine") == 0 || strcmp(a, "--rate") == 0 || strcmp(a, "--code") == 0 ||
-               strcmp(a, "--region") == 0 || strcmp(a, "--out-rate") == 0 || strcmp(a, "--plot") == 0 ||
-               strcmp(a, "--plot-size") == 0) {
-      if (!value) return command_usage_error(listen_command, "needs a value", a);
-      i++;
-      if (strcmp(a, "--machine") == 0) {
-        machine = find_machine(value);
-        if (!machine)
-          return command_usage_error(listen_command, "unknown machine (see quorix machines)", value);
-      } else if (strcmp(a, "--rate") == 0) {
-        if (!parse_hz(value, false, &rate))
-          return command_usage_error(listen_command, "--rate needs a number from 1000 to 200000 Hz", value);
-      } else if (strcmp(a, "--code") == 0) {
-        if (!parse_code(value, &code))
-          return command_usage_error(listen_command, "--code takes u255, linear or linear-inverted", value);
-        code_given = true;
-      } else if (strcmp(a, "--region") == 0) {
-        if (!parse_count(value, &region))
-          return command_usage_error(listen_command, "--region needs a region number from 1", value);
-      } else if (strcmp(a, "--out-rate") == 0) {
-        if (!parse_hz(value, true, &out_rate))
-          return command_usage_error(listen_command, "--out-rate needs a whole number from 1000 to 200000 Hz",
-                                     value);
-      } else if (strcmp(a, "--plot") == 0) {
-        plot = value;
-      } else if (!parse_plot_size(value, &plot_size)) {
-        return command_usage_error(listen_command, "--plot-size needs WIDTHxHEIGHT, 320x200 to 10000x4000",
-                                   value);
-      }
-    } else {
-      return command_usage_error(listen_command, "unknown option", a);
-    }
-  }
-  if (files.size() < 2) return command_usage_error(listen_command, "IMAGE and OUTPUT.wav are both needed");
-  const char* image_name = files[0];
-  const char* output = files[1];
-  if (!code_given) code = machine->code;
-  if (rate == 0) rate = machine->rate;
+static Outcome run_listen(const ParsedArgs& args) {
+  const Command& me = listen_command;
+  InspectArgs in;
+  std::string why;
+  double region = 0, out_rate = 0;
+  if (!inspect_args(args, &in, &why) || !number_option(args, "region", region_number, &region, &why) ||
+      !number_option(args, "out-rate", out_rate_range, &out_rate, &why))
+    return say(me, Outcome::usage, why);
+  const bool curve = args.has("curve"), as_float = args.has("float");
+  if (args.names.size() < 2) return say(me, Outcome::usage, "IMAGE and OUTPUT.wav are both needed");
+  if (args.names.size() > 2) return say(me, Outcome::usage, "too many file names: " + args.names[2]);
+  const std::string &image_name = args.names[0], &output = args.names[1];
+  const Machine* machine = in.machine;
+  const SampleCode code = in.code_given ? in.code : machine->code;
+  const double rate = in.rate ? in.rate : machine->rate;
   if (curve && code != SampleCode::u255)
-    return command_usage_error(listen_command, "--curve decodes u255 only, not", code_name(code));
-  if (same_file(image_name, output) || (plot && same_file(image_name, plot)))
-    return failed(output, "is the image itself; choose another name");
+    return say(me, Outcome::usage, std::string("--curve decodes u255 only, not ") + code_name(code));
+  std::vector<std::string> outputs = {output};
+  if (!in.plot.empty()) outputs.push_back(in.plot);
+  if (!plan_outputs({image_name}, outputs, &why)) return say(me, Outcome::cannot_write, why);
 
-  SourceFile source;
-  std::string error;
-  if (!read_source(image_name, largest_eprom, &source, &error)) return bad_input(image_name, error);
-  error = why_not_an_image(source.head.data(), source.head.size(), source.size);
-  if (!error.empty()) return bad_input(image_name, error);
+  FileHead source;
+  if (!read_head(image_name, largest_eprom, &source, &why)) return say(me, Outcome::cannot_read, image_name + ": " + why);
+  FileClass c = classify_file(source.head.data(), source.head.size(), source.size);
+  if (c.kind == FileKind::sound) return say(me, Outcome::unusable, image_name + ": a sound file (" + c.error + "), not an EPROM image");
+  if (c.kind != FileKind::image) return say(me, Outcome::unusable, image_name + ": " + c.error);
 
   ListenOptions listen;
   listen.code = code;
   listen.curve = curve;
   listen.rate = rate;
   listen.region = machine->region;
-  listen.only_region = region;
+  listen.only_region = (int)region;
   std::vector<float> samples;
-  if (!render_regions(source.head.data(), source.head.size(), listen, &samples, &error))
-    return bad_input(image_name, error);
+  if (!render_regions(source.head.data(), source.head.size(), listen, &samples, &why))
+    return say(me, Outcome::unusable, image_name + ": " + why);
 
   // A WAV file's rate is a whole number: a fractional clock is resampled
   // to the nearest one rather than written at a slightly wrong pitch.
   if (out_rate == 0) out_rate = round(rate);
-  std::vector<float> resampled;
   if (out_rate != rate) {
-    if (!resample_all(samples.data(), samples.size(), rate, out_rate, &resampled, &error))
-      return failed(output, "cannot resample: " + error);
+    std::vector<float> resampled;
+    if (!resample_all(samples.data(), samples.size(), rate, out_rate, &resampled, &why))
+      return say(me, Outcome::failed, "cannot resample: " + why);
     samples.swap(resampled);
   }
-  std::vector<uint8_t> wav;
-  if (!encode_wav(samples.data(), samples.size(), (int)out_rate,
-                  as_float ? WavSamples::float32 : WavSamples::pcm16, &wav, &error) ||
-      !write_output(output, wav.data(), wav.size(), &error))
-    return failed(output, error);
+  std::vector<OutputFile> files = {{output, {}, {}}};
+  if (!encode_wav(samples.data(), samples.size(), (int)out_rate, as_float ? WavSamples::float32 : WavSamples::pcm16,
+                  &files[0].bytes, &why))
+    return say(me, Outcome::failed, why);
+  if (!in.plot.empty()) {
+    ImageOptions image;
+    image.machine = machine;
+    image.rate = rate;
+    image.code = code;
+    image.code_given = true;
+    ImageFacts facts = analyse_image(source.head.data(), source.head.size(), image);
+    files.push_back({in.plot, {}, {}});
+    char error[512];
+    const Plotter* draw = plotter(error, sizeof error);
+    if (!draw) return say(me, Outcome::failed, in.plot + ": " + error);
+    if (!draw->image(image_name, source.head.data(), facts, in.plot_size, &files[1].bytes, &why))
+      return say(me, Outcome::failed, in.plot + ": " + why);
+  }
+  if (!write_outputs(files, &why)) return say(me, Outcome::cannot_write, why + "; nothing was written");
 
   // With the WAV file on standard output, the summary goes to standard
   // error, out of its way.
-  FILE* report = strcmp(output, "-") == 0 ? stderr : stdout;
+  FILE* report = output == "-" ? stderr : stdout;
   size_t regions = split_regions(source.head.size(), machine->region).size();
-  fprintf(report, "Image: %s, %zu bytes, %zu region%s of %u bytes for %s\n", image_name, source.head.size(),
-          regions, regions == 1 ? "" : "s", machine->region, machine->name);
+  fprintf(report, "Image: %s, %zu bytes, %zu region%s of %u bytes for %s\n", image_name.c_str(),
+          source.head.size(), regions, regions == 1 ? "" : "s", machine->region, machine->name);
   fprintf(report, "Played: %s, bytes 1 to the end of %s, %d ms of silence after each\n",
-          region ? ("region " + std::to_string(region)).c_str() : "every region", region ? "it" : "each",
+          region ? ("region " + std::to_string((int)region)).c_str() : "every region", region ? "it" : "each",
           (int)listen_gap_ms);
   fprintf(report, "Decoded: %s %s at %g Hz\n", code_name(code),
           curve                      ? "along the continuous curve"
@@ -140,56 +111,22 @@ static int run_listen(int argc, char** argv) {
                                      : "linearly",
           rate);
   if (out_rate != rate) fprintf(report, "Resampled: %g Hz to %g Hz\n", rate, out_rate);
-  fprintf(report, "Output: %s, %zu frames (%.3f s) at %g Hz, %s\n", output, samples.size(),
+  fprintf(report, "Output: %s, %zu frames (%.3f s) at %g Hz, %s\n", output.c_str(), samples.size(),
           samples.size() / out_rate, out_rate, as_float ? "32-bit float" : "16-bit");
-
-  if (plot) {
-    ImageOptions image;
-    image.machine = machine;
-    image.rate = rate;
-    image.code = code;
-    image.code_given = true;
-    ImageFacts facts = analyse_image(source.head.data(), source.head.size(), image);
-    std::vector<uint8_t> png;
-    char why[512];
-    const Plotter* draw = plotter(why, sizeof why);
-    if (!draw) error = why;
-    if (!draw || !draw->image(image_name, source.head.data(), facts, plot_size, &png, &error) ||
-        !write_output(plot, png.data(), png.size(), &error)) {
-      fflush(report);
-      return failed(plot, error);
-    }
-    fprintf(report, "Picture: %s\n", plot);
-  }
-  return fflush(report) == 0 ? EXIT_FINISHED : EXIT_FAILED;
+  if (!in.plot.empty()) fprintf(report, "Picture: %s\n", in.plot.c_str());
+  if (report == stderr) fflush(stderr);
+  return Outcome::finished;
 }
 
 const Command listen_command = {
     "listen",
-    "quorix listen [--machine NAME] [--rate HZ] [--code CODE] [--curve]\n"
-    "                     [--region N] [--out-rate HZ] [--float]\n"
-    "                     [--plot FILE.png] [--plot-size WxH] IMAGE OUTPUT.wav\n",
+    "IMAGE OUTPUT.wav",
     "Writes what the card plays from an EPROM image as a mono WAV file: each\n"
     "region from its second byte to its end (the DAC holds the first byte\n"
     "while idle and never plays it), decoded through the card's DAC, each\n"
-    "followed by 100 ms of silence.\n"
-    "\n"
-    "  --machine NAME    the machine the image is for (default dmx; see\n"
-    "                    quorix machines): its code, clock and region size\n"
-    "  --rate HZ         the card's clock, 1000 to 200000 (default the machine's)\n"
-    "  --code CODE       u255, linear or linear-inverted (default the machine's)\n"
-    "  --curve           decode u255 along the continuous curve of dmx2wav\n"
-    "                    instead of the DAC's levels\n"
-    "  --region N        play region N only (1 is the first); default every\n"
-    "                    region in address order\n"
-    "  --out-rate HZ     resample the result to HZ, a whole number such as 48000\n"
-    "                    (default the card's clock)\n"
-    "  --float           32-bit float samples instead of 16-bit\n"
-    "  --plot FILE.png   also draw the image's waveform\n"
-    "  --plot-size WxH   the picture's size in pixels (default 1000x360)\n"
-    "\n"
-    "The WAV file is written whole or not at all. Exit status: 0 written;\n"
-    "1 the output could not be written; 2 the image is not usable (the reason\n"
-    "is on stderr); 64 usage error.\n",
+    "followed by 100 ms of silence. OUTPUT.wav may be - (standard output; the\n"
+    "summary then goes to standard error). The WAV file and the picture are\n"
+    "written whole, or neither is changed.\n",
+    listen_options,
     run_listen,
 };

@@ -5,8 +5,8 @@
 #include "cli/command.h"
 #include "voice/machine.h"
 
-static int run_machines(int argc, char** argv) {
-  if (argc > 1) return command_usage_error(machines_command, "takes no arguments", argv[1]);
+static Outcome run_machines(const ParsedArgs& args) {
+  if (!args.names.empty()) return say(machines_command, Outcome::usage, "takes no file names: " + args.names[0]);
   printf("%-11s %-15s %8s %6s %5s %5s %5s  %s\n", "NAME", "CODE", "RATE", "REGION", "CHIP", "FIRST",
          "PAD", "DESCRIPTION");
   for (size_t i = 0; i < machine_count; i++) {
@@ -22,14 +22,17 @@ static int run_machines(int argc, char** argv) {
          "EPROMs (bytes):");
   for (size_t i = 0; i < eprom_count; i++)
     printf(" %s = %u%s", eproms[i].name, eproms[i].bytes, i + 1 < eprom_count ? "," : ".\n");
-  return EXIT_FINISHED;
+  return Outcome::finished;
 }
+
+static const OptionSpec machines_options[] = {{nullptr, nullptr, nullptr}};
 
 const Command machines_command = {
     "machines",
-    "quorix machines\n",
+    "",
     "Lists the machine presets: name, sample code, typical sample clock, the\n"
     "bytes one trigger plays, how a region is split over chips, and what the\n"
     "first byte and the padding are.\n",
+    machines_options,
     run_machines,
 };

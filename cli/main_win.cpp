@@ -13,7 +13,7 @@
 
 #include "cli/command.h"
 #include "report/report.h"
-#include "voice/winfile.h"
+#include "platform/wide.h"
 
 static UINT console_code_page = 0;
 
@@ -60,7 +60,7 @@ int wmain(int argc, wchar_t** wargv) {
     // name cannot be given, and is refused rather than changed.
     if (WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wargv[i], -1, nullptr, 0, nullptr, nullptr) == 0) {
       fprintf(stderr, "quorix: argument %d is not valid Unicode\n", i);
-      return EXIT_USAGE;
+      return exit_status(Outcome::usage);
     }
     args.push_back(narrow(wargv[i]));
   }

@@ -1,181 +1,216 @@
-// quorix: the conversions from the command line, for batches and scripts.
-// It runs the same engine as the desktop program, starts from the same
-// quorix.ini and prints the engine's report, one line per report line.
-#include <errno.h>
-#include <math.h>
+// quorix: the conversions from the command line, for batches and scripts,
+// and the commands that prepare, hear and inspect images for the machines.
+// wav2dmx and dmx2wav run the desktop program's engine, start from the same
+// quorix.ini and print the engine's report, one line per report line.
 #include <stdio.h>
-#include <stdlib.h>
 #include <string.h>
+
+#include <string>
+#include <vector>
 
 #include "cli/command.h"
 #include "cli/module.h"
+#include "cli/output.h"
 #include "convert/convert.h"
+#include "platform/files.h"
 #include "report/report.h"
 #include "settings/settings.h"
+#include "version.h"
 
-static const char usage_text[] =
-    "usage: quorix wav2dmx [--mu-law|--linear] [--invert|--no-invert]\n"
-    "                      [--autoscale|--no-autoscale] INPUT OUTPUT\n"
-    "       quorix dmx2wav [--rate HZ] [--8bit|--16bit] INPUT OUTPUT\n";
-static const char usage_end[] = "       quorix [COMMAND] --help | --version\n";
-
-// machines needs no module; prepare, listen and info come from the tools
-// module, loaded only when one of them runs.
-static const Command* const local_commands[] = {&machines_command, nullptr};
-
-static const Command* find_command(const Command* const* table, const char* name) {
-  for (; table && *table; table++)
-    if (strcmp((*table)->name, name) == 0) return *table;
-  return NULL;
-}
-
-static void print_usage(FILE* to) {
-  fputs(usage_text, to);
-  char error[512] = "";
-  const Command* const* tools = tool_commands(error, sizeof error);
-  for (const Command* const* table = local_commands; *table; table++) fprintf(to, "       %s", (*table)->usage);
-  for (const Command* const* table = tools; table && *table; table++) fprintf(to, "       %s", (*table)->usage);
-  fputs(usage_end, to);
-  if (!tools) fprintf(to, "(prepare, listen and info cannot be loaded: %s)\n", error);
-}
+// machines and the conversions need no module; the others come from the
+// tools module, loaded only when one of them runs. Their names are known
+// here, so that a mistyped command is a usage error whether or not the
+// module loads.
+static const Command* const local_commands[] = {&wav2dmx_command, &dmx2wav_command, &machines_command};
+static const char* const tool_names[] = {"prepare", "listen", "info"};
 
 static const char help_text[] =
     "Converts WAV files to raw 8-bit EPROM images for sample-based drum\n"
-    "machines, and EPROM images back to WAV files.\n"
+    "machines and back, prepares a voice for a machine from any sound file,\n"
+    "and tells what is in an image and what the machine will play from it.\n"
+    "quorix COMMAND --help tells more of each command.\n"
     "\n"
-    "  wav2dmx   WAV file (PCM, mono or stereo, 8 or 16 bit) to EPROM image\n"
-    "    --mu-law        u255-law codes, as the Oberheim DMX uses\n"
-    "    --linear        linear offset codes (128 is silence)\n"
-    "    --invert        invert the waveform      --no-invert   leave it\n"
-    "    --autoscale     scale to the loudest frame  --no-autoscale  keep full scale\n"
-    "  dmx2wav   EPROM image (u255-law codes) to a mono WAV file\n"
-    "    --rate HZ       sample rate, a decimal number such as 24000 or 31250.5\n"
-    "    --8bit          8-bit samples      --16bit   16-bit samples\n"
+    "wav2dmx and dmx2wav start from the settings of quorix.ini (in the folder\n"
+    "named by QUORIX_PATH, else the current folder); their options override\n"
+    "them for this run only. The report goes to standard output.\n"
     "\n"
-    "Other commands: quorix COMMAND --help tells more of each.\n"
-    "\n"
-    "Settings start from quorix.ini (in the folder named by QUORIX_PATH, else the\n"
-    "current folder); the options above override them for this run only.\n"
-    "The report goes to standard output. Exit status: 0 finished, 1 could not\n"
-    "start or could not write the output, 2 stopped on bad input, 64 usage error.\n";
+    "Exit status, the same for every command: 0 finished; 1 an input could not\n"
+    "be opened or read, an output or the report could not be written (nothing is\n"
+    "then changed), or a library failed; 2 an input is not usable; 64 usage\n"
+    "error (a one-line reason on standard error). Over several files, the worst:\n"
+    "1 before 2.\n";
 
-static int usage_error(const char* reason, const char* detail) {
-  if (detail)
-    fprintf(stderr, "quorix: %s: %s\n", reason, detail);
-  else
-    fprintf(stderr, "quorix: %s\n", reason);
+static void print_usage(FILE* to) {
+  const char* lead = "usage: ";
+  for (const Command* c : local_commands) fprintf(to, "%s%s", lead, usage_line(*c).c_str()), lead = "       ";
+  char error[512] = "";
+  const Command* const* tools = tool_commands(error, sizeof error);
+  for (const Command* const* c = tools; c && *c; c++) fprintf(to, "       %s", usage_line(**c).c_str());
+  fputs("       quorix [COMMAND] --help | --version\n", to);
+  if (!tools) fprintf(to, "(prepare, listen and info cannot be loaded: %s)\n", error);
+}
+
+static int usage_error(const std::string& reason) {
+  fprintf(stderr, "quorix: %s\n", reason.c_str());
   print_usage(stderr);
-  return EXIT_USAGE;
+  return exit_status(Outcome::usage);
 }
 
-static int is_help(const char* a) { return strcmp(a, "--help") == 0 || strcmp(a, "-h") == 0; }
+static bool is_help(const char* a) { return strcmp(a, "--help") == 0 || strcmp(a, "-h") == 0; }
 
-// The rate is a decimal number, fractions and exponent allowed; unlike the
-// rate dialog, text after the number is an error here, not ignored.
-static int parse_rate(const char* text, double* rate) {
-  char* end;
-  errno = 0;
-  double v = strtod(text, &end);
-  if (end == text || *end != 0 || errno == ERANGE || !isfinite(v)) return 0;
-  if (v >= 2147483648.0) return 0;
-  *rate = v;
-  return 1;
-}
-
-static int copy_name(char* dest, const char* name) {
-  if (strlen(name) >= NAME_SIZE) return 0;
-  strcpy(dest, name);
-  return 1;
+static const Command* find_command(const char* name, char* error, size_t size, bool* load_failed) {
+  *load_failed = false;
+  for (const Command* c : local_commands)
+    if (strcmp(c->name, name) == 0) return c;
+  bool known = false;
+  for (const char* t : tool_names) known = known || strcmp(t, name) == 0;
+  if (!known) return nullptr;
+  const Command* const* tools = tool_commands(error, size);
+  for (const Command* const* c = tools; c && *c; c++)
+    if (strcmp((*c)->name, name) == 0) return *c;
+  *load_failed = true;
+  return nullptr;
 }
 
 int quorix_main(int argc, char** argv) {
-  if (argc < 2) return usage_error("no command given", NULL);
-  const char* command = argv[1];
-  if (is_help(command) || (argc > 2 && is_help(argv[2]) && (strcmp(command, "wav2dmx") == 0 ||
-                                                             strcmp(command, "dmx2wav") == 0))) {
+  if (argc < 2) return usage_error("no command given");
+  const char* name = argv[1];
+  if (is_help(name)) {
     print_usage(stdout);
-    fputs("\n", stdout);
-    fputs(help_text, stdout);
-    return EXIT_FINISHED;
+    printf("\n%s", help_text);
+    return report_written(wav2dmx_command, Outcome::finished) == Outcome::finished ? 0 : 1;
   }
-  if (strcmp(command, "--version") == 0) {
-    printf("quorix command-line converter, Version 1.02\n");
-    return EXIT_FINISHED;
+  if (strcmp(name, "--version") == 0) {
+    printf("quorix command-line converter, Version %s\n", QUORIX_VERSION);
+    return 0;
   }
-  int to_image = strcmp(command, "wav2dmx") == 0;
-  if (!to_image && strcmp(command, "dmx2wav") != 0) {
-    const Command* c = find_command(local_commands, command);
-    char error[512];
-    if (!c) {
-      const Command* const* tools = tool_commands(error, sizeof error);
-      c = find_command(tools, command);
-      if (!c && !tools) {
-        fprintf(stderr, "quorix: %s: the converter's tools module cannot be loaded: %s\n", command, error);
-        return EXIT_FAILED;
-      }
-    }
-    if (!c) return usage_error("unknown command", command);
-    if (argc > 2 && is_help(argv[2])) {
-      printf("usage: %s\n%s", c->usage, c->help);
-      return EXIT_FINISHED;
-    }
-    return c->run(argc - 1, argv + 1);
+  char error[512] = "";
+  bool load_failed;
+  const Command* command = find_command(name, error, sizeof error, &load_failed);
+  if (load_failed) {
+    fprintf(stderr, "quorix %s: the converter's tools module cannot be loaded: %s\n", name, error);
+    return exit_status(Outcome::failed);
   }
+  if (!command) return usage_error(std::string("unknown command: ") + name);
 
-  BuildConfigPath(configfile);
-  LoadConfig(configfile);
-
-  const char* files[2];
-  int nfiles = 0;
-  int options_done = 0;
-  for (int i = 2; i < argc; i++) {
-    const char* a = argv[i];
-    if (!options_done && strcmp(a, "--") == 0) {
-      options_done = 1;
-    } else if (!options_done && a[0] == '-' && a[1] == '-') {
-      if (to_image && strcmp(a, "--mu-law") == 0) mu_law = 1;
-      else if (to_image && strcmp(a, "--linear") == 0) mu_law = 0;
-      else if (to_image && strcmp(a, "--invert") == 0) invert = 1;
-      else if (to_image && strcmp(a, "--no-invert") == 0) invert = 0;
-      else if (to_image && strcmp(a, "--autoscale") == 0) autoscale = 1;
-      else if (to_image && strcmp(a, "--no-autoscale") == 0) autoscale = 0;
-      else if (!to_image && strcmp(a, "--8bit") == 0) eightbit = 1;
-      else if (!to_image && strcmp(a, "--16bit") == 0) eightbit = 0;
-      else if (!to_image && strcmp(a, "--rate") == 0) {
-        if (i + 1 >= argc) return usage_error("--rate needs a value", NULL);
-        if (!parse_rate(argv[++i], &sample_rate))
-          return usage_error("--rate needs a number below 2147483648", argv[i]);
-      } else {
-        return usage_error("unknown option", a);
-      }
-    } else {
-      if (nfiles == 2) return usage_error("too many file names", a);
-      files[nfiles++] = a;
-    }
+  ParsedArgs args;
+  std::string why;
+  if (!parse_args(command->options, std::vector<std::string>(argv + 2, argv + argc), &args, &why))
+    return exit_status(say(*command, Outcome::usage, why));
+  if (args.help) {
+    fputs(command_help(*command).c_str(), stdout);
+    return exit_status(report_written(*command, Outcome::finished));
   }
-  if (nfiles < 2) return usage_error("INPUT and OUTPUT are both needed", NULL);
-  if (!copy_name(dmxfilename, files[0]))
-    return usage_error("input name longer than 127 characters", files[0]);
-  if (!copy_name(output_filename, files[1]))
-    return usage_error("output name longer than 127 characters", files[1]);
+  return exit_status(report_written(*command, command->run(args)));
+}
 
+// ---- The desktop program's two conversions ----
+
+static const OptionSpec wav2dmx_options[] = {
+    {"mu-law", nullptr, "u255-law codes, as the Oberheim DMX uses"},
+    {"linear", nullptr, "linear offset codes (128 is silence)"},
+    {"invert", nullptr, "invert the waveform"},
+    {"no-invert", nullptr, "leave it as it is"},
+    {"autoscale", nullptr, "scale to the loudest frame"},
+    {"no-autoscale", nullptr, "keep full scale"},
+    {nullptr, nullptr, nullptr},
+};
+
+// Any rate the settings file could hold; below 1 Hz the engine takes its
+// default of 24000.
+static const Range dmx2wav_rate = {0, 2147483647, false, "Hz"};
+
+static const OptionSpec dmx2wav_options[] = {
+    {"rate", "HZ", "sample rate, a decimal number such as 24000 or 31250.5"},
+    {"8bit", nullptr, "8-bit samples"},
+    {"16bit", nullptr, "16-bit samples"},
+    {nullptr, nullptr, nullptr},
+};
+
+// The engine opens its output itself, as the desktop program does. A regular
+// file is given it as a temporary file beside the target, put in place by
+// the writer once the conversion finished: a rejected or failed conversion
+// leaves the old file as it was. Report lines name the target, not the
+// temporary file.
+static Outcome convert(const Command& command, uint32_t (*conversion)(void), const ParsedArgs& args) {
+  if (args.names.size() < 2) return say(command, Outcome::usage, "INPUT and OUTPUT are both needed");
+  if (args.names.size() > 2) return say(command, Outcome::usage, "too many file names: " + args.names[2]);
+  const std::string &input = args.names[0], &output = args.names[1];
+  if (input.size() >= NAME_SIZE || output.size() >= NAME_SIZE)
+    return say(command, Outcome::usage, "a file name longer than 127 characters");
+  if (output == "-") return say(command, Outcome::usage, "OUTPUT cannot be standard output; name a file");
+  std::string why;
+  if (!plan_outputs({input}, {output}, &why)) return say(command, Outcome::cannot_write, why);
+
+  std::string temp;
+  if (replaced_by_rename(output) && make_temporary(output, &temp, &why) && temp.size() >= NAME_SIZE) {
+    remove_file(temp);
+    temp.clear();
+  }
+  strcpy(dmxfilename, input.c_str());
+  strcpy(output_filename, temp.empty() ? output.c_str() : temp.c_str());
   play_after_conversion = 0;
-  if (to_image)
-    ConvertWAVToDMX();
-  else
-    ConvertDMXtoWAV();
-
-  for (int i = 0; i < textlines; i++) puts(textline[i]);
-  fflush(stdout);
+  conversion();
+  for (int i = 0; i < textlines; i++) {
+    std::string line = textline[i];
+    size_t at = temp.empty() ? std::string::npos : line.find(temp);
+    if (at != std::string::npos) line.replace(at, temp.size(), output);
+    puts(line.c_str());
+  }
   EraseTextBuffer();
   ReleaseTextBuffer();
 
   switch (conversion_outcome) {
-    case OUTCOME_FINISHED: return EXIT_FINISHED;
-    case OUTCOME_REJECTED: return EXIT_BAD_INPUT;
-    default: return EXIT_FAILED;
+    case OUTCOME_FINISHED:
+      if (!temp.empty() && !write_outputs({{output, {}, temp}}, &why))
+        return say(command, Outcome::cannot_write, why + "; nothing was written");
+      return Outcome::finished;
+    case OUTCOME_REJECTED:
+      if (!temp.empty()) remove_file(temp);
+      return Outcome::unusable;
+    case OUTCOME_WRITE_FAILED:
+      if (!temp.empty()) remove_file(temp);
+      return Outcome::cannot_write;
+    default:
+      if (!temp.empty()) remove_file(temp);
+      return Outcome::cannot_read;
   }
 }
+
+static Outcome run_wav2dmx(const ParsedArgs& args) {
+  BuildConfigPath(configfile);
+  LoadConfig(configfile);
+  for (const ParsedArgs::Given& g : args.options) {
+    std::string o = g.spec->name;
+    if (o == "mu-law" || o == "linear") mu_law = o == "mu-law";
+    if (o == "invert" || o == "no-invert") invert = o == "invert";
+    if (o == "autoscale" || o == "no-autoscale") autoscale = o == "autoscale";
+  }
+  return convert(wav2dmx_command, ConvertWAVToDMX, args);
+}
+
+static Outcome run_dmx2wav(const ParsedArgs& args) {
+  BuildConfigPath(configfile);
+  LoadConfig(configfile);
+  std::string why;
+  if (!number_option(args, "rate", dmx2wav_rate, &sample_rate, &why))
+    return say(dmx2wav_command, Outcome::usage, why);
+  for (const ParsedArgs::Given& g : args.options)
+    if (strcmp(g.spec->name, "rate") != 0) eightbit = strcmp(g.spec->name, "8bit") == 0;
+  return convert(dmx2wav_command, ConvertDMXtoWAV, args);
+}
+
+const Command wav2dmx_command = {
+    "wav2dmx", "INPUT OUTPUT",
+    "Converts a PCM WAV file (mono or stereo, 8 or 16 bit) into an EPROM image,\n"
+    "one code byte per frame, with the settings of quorix.ini and the options.\n",
+    wav2dmx_options, run_wav2dmx};
+
+const Command dmx2wav_command = {
+    "dmx2wav", "INPUT OUTPUT",
+    "Converts an EPROM image (u255-law codes) into a mono WAV file, with the\n"
+    "settings of quorix.ini and the options.\n",
+    dmx2wav_options, run_dmx2wav};
 
 // On Windows, wmain in cli/main_win.cpp starts the converter; the pictures
 // are linked in there and drawn with the system's fonts.

@@ -20,7 +20,7 @@
 
 #include "fuzz/fuzz_prepare.h"
 #include "inspect/inspect.h"
-#include "inspect/listen.h"
+#include "voice/render.h"
 #include "inspect/plot.h"
 #include "inspect/report.h"
 
@@ -45,12 +45,8 @@ const char* FuzzInfoOne(const uint8_t* data, size_t size) {
   }
 
   FileReport r = inspect_memory("fuzz.bin", data, size, options);
-  AudioFormat format;
-  bool sound = size > 0 && is_sound_file(data, size, &format);
-  if (!sound && !why_not_an_image(data, size, size).empty())
-    CHECK(r.kind == FileKind::unusable && !r.error.empty(), "an empty, large or damaged file was used");
-  else
-    CHECK(r.kind == (sound ? FileKind::sound : FileKind::image), "kind against the rule");
+  CHECK(r.kind == classify_file(data, size, size).kind, "kind against the rule");
+  CHECK(r.kind != FileKind::unusable || !r.error.empty(), "an unusable file without a reason");
 
   const char* kind = r.kind == FileKind::image ? "image" : r.kind == FileKind::sound ? "sound" : "unusable";
   std::string text = report_text(r);

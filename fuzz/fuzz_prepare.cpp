@@ -55,7 +55,7 @@ const char* FuzzPrepareOne(const uint8_t* data, size_t size) {
   if (!file) return error.empty() ? "a file refused without a reason" : nullptr;
   PreparedVoice v = prepare_voice(*file, o);
 
-  for (const std::string& line : v.report)
+  for (const std::string& line : prepare_report(v, o))
     if (line.empty() || line.find('\n') != std::string::npos) return "a report line empty or broken";
   if (v.outcome != PrepareOutcome::finished)
     return v.error.empty() ? "refused without a reason" : !v.files.empty() ? "an image from a refused input" : nullptr;

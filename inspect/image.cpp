@@ -2,7 +2,7 @@
 
 #include <math.h>
 
-#include "voice/strprintf.h"
+#include "text/format.h"
 #include "voice/dac.h"
 
 const char* likely_code_name(LikelyCode code) {
@@ -20,8 +20,6 @@ const char* likely_code_name(LikelyCode code) {
   }
   return "?";
 }
-
-double to_dbfs(double peak) { return peak > 0 ? 20 * log10(peak) : -INFINITY; }
 
 // Runs of 0xFF this long are taken for erased cells, and runs of 0x80 for
 // padding, rather than for a waveform held at one level: both are left
@@ -151,14 +149,6 @@ CodeGuess guess_code(const uint8_t* data, size_t size) {
     g.reason = strprintf("the samples move more smoothly decoded as %s (roughness %.2f) than as %s (%.2f)",
                          name, u ? ru : rl, other, u ? rl : ru);
   return g;
-}
-
-std::vector<RegionSpan> split_regions(size_t size, uint32_t region) {
-  std::vector<RegionSpan> spans;
-  if (region == 0) region = (uint32_t)size;
-  for (size_t at = 0; at < size; at += region)
-    spans.push_back({(uint32_t)at, (uint32_t)(size - at < region ? size - at : region)});
-  return spans;
 }
 
 static RegionFacts region_facts(const uint8_t* data, RegionSpan span, SampleCode code, double rate) {

@@ -13,6 +13,7 @@
 #include "inspect/checksum.h"
 #include "inspect/factory.h"
 #include "voice/machine.h"
+#include "voice/render.h"
 
 // Images are read whole up to the largest EPROM; a larger file is no image.
 enum { largest_eprom = 65536 };
@@ -34,12 +35,6 @@ struct CodeGuess {
 // out; an image of nothing else is erased.
 CodeGuess guess_code(const uint8_t* data, size_t size);
 
-// Consecutive regions of `region` bytes from address 0; the last one is
-// shorter when the image is not a multiple of the region.
-struct RegionSpan {
-  uint32_t offset, length;
-};
-std::vector<RegionSpan> split_regions(size_t size, uint32_t region);
 
 struct RegionFacts {
   RegionSpan span;
@@ -77,6 +72,3 @@ struct ImageFacts {
 // Everything above for `size` bytes (at most largest_eprom); `size` must
 // not be 0.
 ImageFacts analyse_image(const uint8_t* data, size_t size, const ImageOptions& options);
-
-// 20 log10(peak); -infinity for 0.
-double to_dbfs(double peak);

@@ -2,27 +2,19 @@
 
 #include <string.h>
 
-#include "inspect/source.h"
-#include "voice/strprintf.h"
+#include "platform/files.h"
+#include "text/format.h"
 
 // An image of an EPROM's size that starts like an MPEG frame is an image;
 // it is not even shown to libsndfile, whose MPEG decoder would complain
-// about it on standard error.
+// about it on standard error. Nor is any file of an EPROM's exact size that
+// libsndfile takes for a headerless MPEG stream.
 static bool starts_like_mpeg(const uint8_t* data, size_t size) {
   return size >= 2 && data[0] == 0xFF && (data[1] & 0xE0) == 0xE0 && eprom_of_size(size) != nullptr;
 }
 
 static bool mistaken_mpeg(const AudioFormat& format, uint64_t size) {
   return format.container.find("MPEG") != std::string::npos && eprom_of_size(size) != nullptr;
-}
-
-bool is_sound_file(const uint8_t* data, size_t size, AudioFormat* format) {
-  if (starts_like_mpeg(data, size)) return false;
-  std::string ignored;
-  AudioFilePtr audio = open_audio_memory(data, size, &ignored);
-  if (!audio || mistaken_mpeg(audio_format(*audio), size)) return false;
-  *format = audio_format(*audio);
-  return true;
 }
 
 // The first bytes of the sound files libsndfile reads. A file that starts
@@ -36,30 +28,37 @@ static const char* sound_magic(const uint8_t* data, size_t size) {
   return nullptr;
 }
 
-static void too_large(FileReport* r) {
-  r->kind = FileKind::unusable;
-  r->error = strprintf(
-      "not an EPROM image: %llu bytes, more than the largest EPROM (%d bytes), and no sound "
-      "file either",
-      (unsigned long long)r->size, (int)largest_eprom);
-}
-
-static std::string damaged(const char* magic, const std::string& why) {
-  return strprintf("starts like a sound file (%s) but libsndfile cannot read it: %s", magic, why.c_str());
-}
-
-std::string why_not_an_image(const uint8_t* data, size_t size, uint64_t file_size) {
-  if (file_size == 0) return "empty file";
-  if (file_size > largest_eprom)
-    return strprintf("not an EPROM image: %llu bytes, more than the largest EPROM (%d bytes)",
-                     (unsigned long long)file_size, (int)largest_eprom);
+FileClass classify_file(const uint8_t* data, size_t size, uint64_t file_size) {
+  FileClass c;
+  if (file_size == 0) {
+    c.error = "empty file";
+    return c;
+  }
   std::string why;
-  AudioFilePtr audio = starts_like_mpeg(data, size) ? nullptr : open_audio_memory(data, size, &why);
-  if (audio && !mistaken_mpeg(audio_format(*audio), size))
-    return "a sound file (" + audio_format(*audio).container + "), not an EPROM image";
-  if (const char* magic = sound_magic(data, size))
-    return damaged(magic, audio ? "it looks like MPEG to it" : why);
-  return std::string();
+  // A file larger than what is in memory is opened by the caller through its name.
+  bool whole = size == file_size;
+  AudioFilePtr audio = !whole || starts_like_mpeg(data, size) ? nullptr : open_audio_memory(data, size, &why);
+  if (audio && !mistaken_mpeg(audio_format(*audio), size)) {
+    c.kind = FileKind::sound;
+    c.error = audio_format(*audio).container;
+    c.audio = std::move(audio);
+    return c;
+  }
+  if (const char* magic = sound_magic(data, size)) {
+    c.error = whole ? strprintf("starts like a sound file (%s) but libsndfile cannot read it: %s", magic,
+                                audio ? "it looks like MPEG to it" : why.c_str())
+                    : magic;
+    c.kind = whole ? FileKind::unusable : FileKind::sound;
+    return c;
+  }
+  if (file_size > largest_eprom) {
+    c.error = strprintf("not an EPROM image: %llu bytes, more than the largest EPROM (%d bytes), and no sound "
+                        "file either",
+                        (unsigned long long)file_size, (int)largest_eprom);
+    return c;
+  }
+  c.kind = FileKind::image;
+  return c;
 }
 
 FileReport inspect_memory(const std::string& name, const uint8_t* data, size_t size,
@@ -67,55 +66,43 @@ FileReport inspect_memory(const std::string& name, const uint8_t* data, size_t s
   FileReport r;
   r.name = name;
   r.size = size;
-  if (size == 0) {
-    r.error = "empty file";
-    return r;
-  }
-  std::string why;
-  AudioFilePtr audio = starts_like_mpeg(data, size) ? nullptr : open_audio_memory(data, size, &why);
-  if (audio && !mistaken_mpeg(audio_format(*audio), size)) {
-    r.kind = FileKind::sound;
-    r.sound = analyse_sound(*audio, options.sound);
-    return r;
-  }
-  if (const char* magic = sound_magic(data, size)) {
-    r.error = damaged(magic, audio ? "it looks like MPEG to it" : why);
-    return r;
-  }
-  if (size > largest_eprom) {
-    too_large(&r);
-    return r;
-  }
-  r.kind = FileKind::image;
-  r.image = analyse_image(data, size, options.image);
-  r.bytes.assign(data, data + size);
+  FileClass c = classify_file(data, size, size);
+  r.kind = c.kind;
+  if (c.kind == FileKind::sound)
+    r.sound = analyse_sound(*c.audio, options.sound);
+  else if (c.kind == FileKind::image)
+    r.image = analyse_image(data, size, options.image), r.bytes.assign(data, data + size);
+  else
+    r.error = c.error;
   return r;
 }
 
 FileReport inspect_file(const std::string& path, const InspectOptions& options) {
-  SourceFile source;
+  FileHead head;
   std::string error;
-  if (!read_source(path, largest_eprom, &source, &error)) {
+  if (!read_head(path, largest_eprom, &head, &error)) {
     FileReport r;
     r.name = path;
     r.error = error;
+    r.unreadable = true;
     return r;
   }
-  if (source.size <= largest_eprom) {
-    return inspect_memory(path, source.head.data(), source.head.size(), options);
-  }
+  if (head.size <= largest_eprom) return inspect_memory(path, head.head.data(), head.head.size(), options);
+  // Larger than any EPROM: a sound file read through in blocks, or nothing.
   FileReport r;
   r.name = path;
-  r.size = source.size;
+  r.size = head.size;
+  FileClass c = classify_file(head.head.data(), head.head.size(), head.size);
   // "-" would be standard input to libsndfile; here it is a file's name.
   AudioFilePtr audio = open_audio(path == "-" ? "./-" : path, &error);
   if (audio) {
     r.kind = FileKind::sound;
     r.sound = analyse_sound(*audio, options.sound);
-  } else if (const char* magic = sound_magic(source.head.data(), source.head.size())) {
-    r.error = damaged(magic, error);
+  } else if (c.kind == FileKind::sound) {
+    r.error = strprintf("starts like a sound file (%s) but libsndfile cannot read it: %s", c.error.c_str(),
+                        error.c_str());
   } else {
-    too_large(&r);
+    r.error = c.error;
   }
   return r;
 }

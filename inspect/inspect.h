@@ -26,6 +26,7 @@ struct FileReport {
   std::string name;
   FileKind kind = FileKind::unusable;
   std::string error;           // unusable: why, in one line
+  bool unreadable = false;     // unusable because it could not be opened or read at all
   uint64_t size = 0;           // bytes in the file
   ImageFacts image;            // kind image
   std::vector<uint8_t> bytes;  // kind image: the image itself, for pictures
@@ -46,10 +47,13 @@ FileReport inspect_file(const std::string& path, const InspectOptions& options);
 FileReport inspect_memory(const std::string& name, const uint8_t* data, size_t size,
                           const InspectOptions& options);
 
-// Whether `size` bytes are a sound file by the rule above; its format then.
-bool is_sound_file(const uint8_t* data, size_t size, AudioFormat* format);
-
-// Why the first `size` bytes of a file of `file_size` bytes are no EPROM
-// image to play: empty, too large, a sound file or a damaged one. "" when
-// they are an image.
-std::string why_not_an_image(const uint8_t* data, size_t size, uint64_t file_size);
+// The rule above, for the first `size` bytes of a file of `file_size`
+// bytes: a sound file (with the file opened, when all of it is in memory),
+// an image, or unusable with the reason (empty, damaged, or larger than any
+// EPROM and no sound file). Used by every command that takes either.
+struct FileClass {
+  FileKind kind = FileKind::unusable;
+  std::string error;   // unusable: why; sound: the container, for "a sound file (...)"
+  AudioFilePtr audio;  // sound, when size == file_size
+};
+FileClass classify_file(const uint8_t* data, size_t size, uint64_t file_size);

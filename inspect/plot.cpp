@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "voice/strprintf.h"
+#include "text/format.h"
 #include "voice/dac.h"
 
 namespace {

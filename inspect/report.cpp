@@ -4,7 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "voice/strprintf.h"
+#include "text/format.h"
 
 // Keys in the order written, so the objects read the same every time.
 using json = nlohmann::ordered_json;
@@ -33,13 +33,9 @@ std::vector<std::string> sound_warnings(const SoundFacts& s) {
   return w;
 }
 
-static std::string dbfs_text(double peak) {
-  return peak > 0 ? strprintf("%.1f dBFS", 20 * log10(peak)) : std::string("silent");
-}
 
 static json dbfs_json(double peak) { return peak > 0 ? json(20 * log10(peak)) : json(nullptr); }
 
-static std::string ms(double seconds) { return strprintf("%.1f ms", seconds * 1000); }
 
 static std::string image_text(const FileReport& r) {
   const ImageFacts& f = r.image;
@@ -62,11 +58,11 @@ static std::string image_text(const FileReport& r) {
     const RegionFacts& g = f.regions[i];
     size_t n = i + 1;
     t += strprintf("  region %zu: bytes 0x%04X-0x%04X, one hit plays %s\n", n, g.span.offset,
-                   g.span.offset + g.span.length - 1, ms(g.play_seconds).c_str());
+                   g.span.offset + g.span.length - 1, ms_text(g.play_seconds).c_str());
     t += strprintf("  region %zu first byte: 0x%02X, %s\n", n, g.first_byte,
                    g.first_is_zero ? "the zero code" : "NOT the zero code");
     t += g.used > 1 ? strprintf("  region %zu sound: %u bytes after the first (%s), peak %s\n", n, g.used - 1,
-                                ms(g.sound_seconds).c_str(), dbfs_text(g.peak).c_str())
+                                ms_text(g.sound_seconds).c_str(), dbfs_text(g.peak).c_str())
                     : strprintf("  region %zu sound: none\n", n);
     t += strprintf("  region %zu padding: %u bytes of level 0\n", n, g.padding);
     t += g.erased_tail ? strprintf("  region %zu erased tail: %u bytes of 0xFF\n", n, g.erased_tail)
@@ -90,10 +86,10 @@ static std::string sound_text(const FileReport& r) {
   for (const RegionFit& fit : s.fits) {
     if (fit.kept_fraction >= 1)
       t += strprintf("  fits %s: all %s, with room for %s (%u bytes at %g Hz)\n", fit.machine->name,
-                     ms(s.seconds).c_str(), ms(fit.fit_seconds).c_str(), fit.sound_bytes, fit.rate);
+                     ms_text(s.seconds).c_str(), ms_text(fit.fit_seconds).c_str(), fit.sound_bytes, fit.rate);
     else
       t += strprintf("  fits %s: the first %s of %s (%.0f%%), %u bytes at %g Hz\n", fit.machine->name,
-                     ms(fit.fit_seconds).c_str(), ms(s.seconds).c_str(), fit.kept_fraction * 100,
+                     ms_text(fit.fit_seconds).c_str(), ms_text(s.seconds).c_str(), fit.kept_fraction * 100,
                      fit.sound_bytes, fit.rate);
   }
   for (const std::string& w : sound_warnings(s)) t += "  warning: " + w + "\n";

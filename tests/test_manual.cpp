@@ -32,7 +32,7 @@ std::map<std::string, std::string> Groups(const std::string& text, const std::st
 }
 
 TEST(Manual, EveryCommandAndOptionAsTheHelpSays) {
-  Bytes bytes = ReadBytes(QUORIX_SOURCE_DIR "/docs/quorix.1");
+  Bytes bytes = ReadBytes(QUORIX_BUILD_DIR "/generated/quorix.1");
   std::string page(bytes.begin(), bytes.end());
   for (size_t at; (at = page.find("\\-")) != std::string::npos;) page.replace(at, 2, "-");
   std::map<std::string, std::string> sections = Groups(page, ".SS quorix ", ".S");
@@ -56,7 +56,7 @@ TEST(Manual, InstallPutsEverythingInPlace) {
                                  {"DESTDIR=" + dir + "/stage"});
   ASSERT_EQ(install.status, 0) << install.out << install.err;
   std::string root = dir + "/stage/usr/local";
-  const Bytes page = ReadBytes(QUORIX_SOURCE_DIR "/docs/quorix.1");
+  const Bytes page = ReadBytes(QUORIX_BUILD_DIR "/generated/quorix.1");
   ASSERT_FALSE(page.empty());
   EXPECT_EQ(ReadBytes(root + "/share/man/man1/quorix.1"), page);
 

@@ -1,21 +1,13 @@
 #include "voice/audio.h"
 
-#include <errno.h>
-#include <fcntl.h>
 #include <math.h>
 #include <sndfile.h>
 #include <stdio.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 
-#ifdef _WIN32
-#include <io.h>
-
-#include "voice/winfile.h"
-#endif
+#include "platform/files.h"
 
 // Bytes libsndfile reads through its virtual I/O: a block in memory, or
 // standard input kept as it is read. A pipe cannot seek, and some formats
@@ -41,7 +33,7 @@ struct AudioFile {
 
 void AudioFileCloser::operator()(AudioFile* file) const {
   if (file->sf) sf_close(file->sf);
-  if (file->fd >= 0) close(file->fd);
+  if (file->fd >= 0) close_file(file->fd);
   delete file;
 }
 
@@ -61,10 +53,11 @@ static void fill_to(ByteSource* s, sf_count_t want) {
   while (!s->at_end && s->size < want) {
     size_t chunk = (size_t)std::min<sf_count_t>(std::max<sf_count_t>(want - s->size, 65536), 1 << 20);
     s->kept.resize((size_t)s->size + chunk);
-    ssize_t got = read(s->fd, s->kept.data() + s->size, chunk);
-    if (got < 0 && errno == EINTR) got = 0;
-    else if (got <= 0) s->at_end = true;  // a read error ends the stream too; the decoder reports a short file
-    if (got < 0) got = 0;
+    long got = read_some(s->fd, s->kept.data() + s->size, chunk);
+    if (got <= 0) {
+      s->at_end = true;  // a read error ends the stream too; the decoder reports a short file
+      got = 0;
+    }
     s->size += got;
     s->kept.resize((size_t)s->size);
   }
@@ -144,39 +137,14 @@ static SF_VIRTUAL_IO byte_source_io = {vio_length, vio_seek, vio_read, vio_write
 AudioFilePtr open_audio(const std::string& path, std::string* error, bool* cannot_open) {
   if (cannot_open) *cannot_open = false;
   AudioFilePtr file(new AudioFile);
-  int fd = 0;
-  if (path != "-") {
-#ifdef _WIN32
-    // The name is UTF-8; the wide call opens it whatever the code page.
-    // Windows refuses to open a folder as a file, so a folder is told apart
-    // first, as on other systems. Standard input is in binary mode already.
-    const std::wstring name = widen(path);
-    struct _stat64 st;
-    if (_wstat64(name.c_str(), &st) == 0 && (st.st_mode & _S_IFDIR)) {
-      *error = path + " is a folder";
-      return nullptr;
-    }
-    fd = file->fd = _wopen(name.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
-#else
-    fd = file->fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-#endif
-    if (fd < 0) {
-      *error = "cannot open " + path + ": " + strerror(errno);
-      if (cannot_open) *cannot_open = true;
-      return nullptr;
-    }
-  }
-  struct stat st;
-  if (fstat(fd, &st) != 0) {
-    *error = "cannot open " + path + ": " + strerror(errno);
+  FileType type;
+  int fd = open_for_reading(path, &type, error);
+  if (fd < 0) {
     if (cannot_open) *cannot_open = true;
     return nullptr;
   }
-  if (S_ISDIR(st.st_mode)) {
-    *error = path + " is a folder";
-    return nullptr;
-  }
-  if (S_ISREG(st.st_mode)) {
+  if (path != "-") file->fd = fd;
+  if (type == FileType::regular) {
     file->sf = sf_open_fd(fd, SFM_READ, &file->info, SF_FALSE);
   } else {
     // A pipe, a FIFO or a terminal: read as it comes, kept for the decoder.

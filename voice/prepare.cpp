@@ -5,33 +5,27 @@
 
 #include <algorithm>
 
+#include "voice/render.h"
 #include "voice/resample.h"
-#include "voice/strprintf.h"
+#include "text/format.h"
 
 // Card clocks: the slowest and fastest trimmer settings of any card we know
 // lie well inside, and a typo (27.2 for 27200) lands outside.
-const double min_rate = 1000, max_rate = 200000;
+const Range rate_range = {1000, 200000, false, "Hz"};
 // A file's own rate: up to the 768 kHz some recorders write; outside, the
 // resampler's filters grow without use (and no such file is a drum voice).
-const double min_input_rate = 1000, max_input_rate = 768000;
+const Range input_rate_range = {1000, 768000, false, "Hz"};
 // Two bytes hold the first byte and one sample; 16 MB is beyond any
 // EPROM a drum machine takes.
-const uint32_t min_region = 2, max_region = 16u << 20;
-const double max_fade_ms = 10000, max_gain_db = 120;
+const Range region_range = {2, 16 << 20, true, "bytes"};
+const Range channel_range = {1, 1 << 20, true, ""};
+const Range fade_range = {0, 10000, false, "ms"};
+const Range gain_range = {-120, 120, false, "dB"};
 const double trim_threshold = 0.001;
 
 static const double pi = 3.14159265358979323846;
 
-// A rate as the owner would write it: 27200, or 27350.5 when it has a fraction.
-static std::string hz(double rate) {
-  return rate == floor(rate) ? strprintf("%.0f Hz", rate) : strprintf("%.2f Hz", rate);
-}
-
-static std::string ms(double samples, double rate) { return strprintf("%.1f ms", samples * 1000 / rate); }
-
-static std::string samples_and_ms(int64_t n, double rate) {
-  return strprintf("%lld sample%s (%s)", (long long)n, n == 1 ? "" : "s", ms((double)n, rate).c_str());
-}
+static std::string ms(double samples, double rate) { return ms_text(samples / rate); }
 
 static std::string eprom_name(uint32_t bytes) {
   const Eprom* e = eprom_of_size(bytes);
@@ -50,15 +44,13 @@ std::string resolve_options(const PrepareOptions& o, VoiceSettings* s) {
   // code of another kind only the zero code is silence.
   s->first_byte = s->code == m.code ? m.first_byte : zero_code(s->code);
   s->pad_byte = zero_code(s->code);
-  if (!(s->rate >= min_rate && s->rate <= max_rate))
-    return strprintf("the rate must be a number from %.0f to %.0f Hz", min_rate, max_rate);
-  if (s->region < min_region || s->region > max_region)
-    return strprintf("the region must be %u to %u bytes", min_region, max_region);
-  if (o.channel < 0) return "the channel must be 1 or more";
-  if (!(o.fade_ms >= 0 && o.fade_ms <= max_fade_ms))
-    return strprintf("the fade must be 0 to %.0f ms", max_fade_ms);
-  if (!o.normalize && !(fabs(o.gain_db) <= max_gain_db))
-    return strprintf("the gain must be -%.0f to %.0f dB", max_gain_db, max_gain_db);
+  auto outside = [](double v, const Range& r) { return !(v >= r.lo && v <= r.hi); };
+  if (outside(s->rate, rate_range)) return "the rate must be from " + range_text(rate_range);
+  if (outside(s->region, region_range)) return "the region must be " + range_text(region_range);
+  if (o.channel != 0 && outside(o.channel, channel_range))
+    return "the channel must be " + range_text(channel_range);
+  if (outside(o.fade_ms, fade_range)) return "the fade must be " + range_text(fade_range);
+  if (!o.normalize && outside(o.gain_db, gain_range)) return "the gain must be " + range_text(gain_range);
   if (o.encoder == Encoder::curve && s->code != SampleCode::u255)
     return "--encoder curve makes u255 codes; it cannot go with linear codes";
   s->chip = o.chip ? o.chip : m.chip;
@@ -81,7 +73,7 @@ ReadResult read_voice(AudioFile& input, const ReadOptions& o) {
   const AudioFormat& f = audio_format(input);
   StreamResampler resampler;
   if (!resampler.open(f.rate, o.rate, &r.error)) {
-    r.failed = true;
+    r.failed = r.library_failed = true;
     return r;
   }
   // Small blocks: what is read beyond the region's need is at most one
@@ -109,13 +101,13 @@ ReadResult read_voice(AudioFile& input, const ReadOptions& o) {
       trimming = start == n;
     }
     if (!resampler.push(in.data() + start, n - start, &r.sound, &r.error)) {
-      r.failed = true;
+      r.failed = r.library_failed = true;
       return r;
     }
   }
   if (r.ended) {
     if (!resampler.flush(&r.sound, &r.error)) {
-      r.failed = true;
+      r.failed = r.library_failed = true;
       return r;
     }
     // A stream that stops short says so only by ending: libsndfile
@@ -212,12 +204,6 @@ double dac_snr_db(const std::vector<float>& sound, const std::vector<uint8_t>& c
   return noise > 0 ? 10 * log10(ss / noise) : INFINITY;
 }
 
-std::vector<float> decode_region(const uint8_t* region, size_t bytes, SampleCode code) {
-  std::vector<float> out(bytes > 1 ? bytes - 1 : 0);
-  for (size_t i = 1; i < bytes; i++) out[i - 1] = (float)code_output(region[i], code);
-  return out;
-}
-
 static const char* encoder_text(SampleCode code, Encoder encoder) {
   switch (code) {
     case SampleCode::u255:
@@ -228,9 +214,76 @@ static const char* encoder_text(SampleCode code, Encoder encoder) {
   return "?";
 }
 
+// Why the input cannot be prepared at all, before a frame is read; "" when it can.
+static std::string check_input(const AudioFormat& f, const PrepareOptions& o) {
+  if (f.rate < input_rate_range.lo || f.rate > input_rate_range.hi)
+    return strprintf("the input's rate of %d Hz is outside %s", f.rate, range_text(input_rate_range).c_str());
+  if (o.channel > f.channels)
+    return strprintf("the input has %d channel%s, no channel %d", f.channels, f.channels == 1 ? "" : "s",
+                     o.channel);
+  return "";
+}
+
+PreparedVoice prepare_voice(AudioFile& input, const PrepareOptions& o) {
+  PreparedVoice v;
+  v.error = resolve_options(o, &v.settings);
+  if (!v.error.empty()) return v;
+  const VoiceSettings& s = v.settings;
+  v.format = audio_format(input);
+  v.stage = PrepareStage::started;
+  auto stop = [&v](PrepareOutcome outcome, const std::string& error) {
+    v.outcome = outcome;
+    v.error = error;
+    return std::move(v);
+  };
+  std::string why = check_input(v.format, o);
+  if (!why.empty()) return stop(PrepareOutcome::bad_input, why);
+  v.stage = PrepareStage::checked;
+
+  v.room = s.region - 1;
+  ReadOptions ro;
+  ro.channel = o.channel;
+  ro.trim = o.trim;
+  ro.rate = s.rate;
+  ro.want = v.room + 1;
+  ReadResult r = read_voice(input, ro);
+  if (r.failed) return stop(r.library_failed ? PrepareOutcome::failed : PrepareOutcome::bad_input, r.error);
+  if (r.frames_read == 0) return stop(PrepareOutcome::bad_input, "the input holds no sound (no frames)");
+  v.trimmed = r.trimmed;
+  v.nonfinite = r.nonfinite;
+  v.stage = PrepareStage::read;
+
+  std::vector<float> sound = std::move(r.sound);
+  FitResult fit = fit_region(&sound, v.room, (size_t)llround(o.fade_ms * s.rate / 1000));
+  v.kept = fit.kept;
+  v.faded = fit.faded;
+  v.cut = !fit.cut ? 0 : r.total >= 0 ? std::max<int64_t>(r.total - (int64_t)v.room, 1) : -1;
+  v.stage = PrepareStage::fitted;
+  if (v.cut && !o.cut)
+    return stop(PrepareOutcome::bad_input,
+                strprintf("the sound is longer than the region's %zu samples (--no-cut)", v.room));
+
+  LevelResult level = set_level(&sound, {o.normalize, o.gain_db, s.code});
+  v.peak = level.peak;
+  v.gain = level.gain;
+  v.clipped = level.clipped;
+  std::vector<uint8_t> codes = encode_sound(sound, s.code, s.encoder);
+  v.files = build_image(codes, s, o.pad);
+  v.snr_db = dac_snr_db(sound, codes, s.code);
+
+  // What one trigger plays: the region, not the rest of a larger chip.
+  std::vector<uint8_t> region;
+  for (const auto& file : v.files) region.insert(region.end(), file.begin(), file.end());
+  region.resize(std::min<size_t>(region.size(), s.region));
+  v.preview = decode_region(region.data(), region.size(), s.code);
+  v.outcome = PrepareOutcome::finished;
+  v.stage = PrepareStage::done;
+  return v;
+}
+
 static std::string format_line(const AudioFormat& f) {
   std::string line = strprintf("Format: %s, %s, %d channel%s, %d Hz, ", f.container.c_str(),
-                            f.encoding.c_str(), f.channels, f.channels == 1 ? "" : "s", f.rate);
+                               f.encoding.c_str(), f.channels, f.channels == 1 ? "" : "s", f.rate);
   if (f.frames >= 0)
     line += strprintf("%.3f s", (double)f.frames / f.rate);
   else
@@ -241,134 +294,71 @@ static std::string format_line(const AudioFormat& f) {
 static std::string machine_line(const PrepareOptions& o, const VoiceSettings& s) {
   const Machine& m = *s.machine;
   return strprintf("Machine: %s (%s), %s codes%s, %s%s, region %u bytes%s", m.name, m.description,
-                code_name(s.code), o.code_given && s.code != m.code ? " (--code)" : "", hz(s.rate).c_str(),
-                o.rate && o.rate != m.rate ? " (--rate)" : "", s.region,
-                o.region && o.region != m.region ? " (--eprom or --size)" : "");
+                   code_name(s.code), o.code_given && s.code != m.code ? " (--code)" : "", hz_text(s.rate).c_str(),
+                   o.rate && o.rate != m.rate ? " (--rate)" : "", s.region,
+                   o.region && o.region != m.region ? " (--eprom or --size)" : "");
 }
 
-// Gains a hair below 1 would print as "-0.0 dB".
-static std::string level_db(double v) {
-  double db = round(20 * log10(v) * 10) / 10;
-  return strprintf("%+.1f dB", db == 0 ? 0.0 : db);
-}
-
-PreparedVoice prepare_voice(AudioFile& input, const PrepareOptions& o) {
-  PreparedVoice v;
-  std::string why = resolve_options(o, &v.settings);
-  if (!why.empty()) {
-    v.error = why;
-    return v;
-  }
+std::vector<std::string> prepare_report(const PreparedVoice& v, const PrepareOptions& o) {
+  std::vector<std::string> lines;
+  if (v.stage < PrepareStage::started) return lines;
   const VoiceSettings& s = v.settings;
-  const AudioFormat& f = audio_format(input);
-  auto refuse = [&v](PrepareOutcome outcome, const std::string& error) {
-    v.outcome = outcome;
-    v.error = error;
-    return std::move(v);
-  };
-
-  v.report.push_back(format_line(f));
-  v.report.push_back(machine_line(o, s));
+  const AudioFormat& f = v.format;
+  lines.push_back(format_line(f));
+  lines.push_back(machine_line(o, s));
   if (s.files > 1)
-    v.report.push_back(strprintf("Chips: %u files of %u bytes%s, in address order", s.files, s.chip,
+    lines.push_back(strprintf("Chips: %u files of %u bytes%s, in address order", s.files, s.chip,
                               eprom_name(s.chip).c_str()));
   else if (s.chip > s.region)
-    v.report.push_back(strprintf("Chip: %u bytes%s, the region at its start, zero codes after it", s.chip,
+    lines.push_back(strprintf("Chip: %u bytes%s, the region at its start, zero codes after it", s.chip,
                               eprom_name(s.chip).c_str()));
-  if (f.rate < min_input_rate || f.rate > max_input_rate)
-    return refuse(PrepareOutcome::bad_input,
-                  strprintf("the input's rate of %d Hz is outside %.0f to %.0f Hz", f.rate, min_input_rate,
-                         max_input_rate));
-  if (o.channel > f.channels)
-    return refuse(PrepareOutcome::bad_input, strprintf("the input has %d channel%s, no channel %d", f.channels,
-                                                    f.channels == 1 ? "" : "s", o.channel));
+  if (v.stage < PrepareStage::checked) return lines;
   if (o.channel > 0)
-    v.report.push_back(strprintf("Channel: %d of %d", o.channel, f.channels));
+    lines.push_back(strprintf("Channel: %d of %d", o.channel, f.channels));
   else if (f.channels > 1)
-    v.report.push_back(strprintf("Mixed: %d channels averaged into one", f.channels));
-
-  // read, mix, trim, resample
-  const size_t room = s.region - 1;
-  ReadOptions ro;
-  ro.channel = o.channel;
-  ro.trim = o.trim;
-  ro.rate = s.rate;
-  ro.want = room + 1;
-  ReadResult r = read_voice(input, ro);
-  if (r.failed) return refuse(PrepareOutcome::bad_input, r.error);
-  if (r.frames_read == 0) return refuse(PrepareOutcome::bad_input, "the input holds no sound (no frames)");
+    lines.push_back(strprintf("Mixed: %d channels averaged into one", f.channels));
+  if (v.stage < PrepareStage::read) return lines;
   if (o.trim)
-    v.report.push_back("Trimmed: " + samples_and_ms(r.trimmed, f.rate) + " of leading silence below -60 dBFS");
+    lines.push_back("Trimmed: " + samples_text(v.trimmed, f.rate) + " of leading silence below -60 dBFS");
   if (f.rate != s.rate)
-    v.report.push_back(strprintf("Resampled: %s to %s (libsoxr, very high quality)", hz(f.rate).c_str(),
-                              hz(s.rate).c_str()));
+    lines.push_back(strprintf("Resampled: %s to %s (libsoxr, very high quality)", hz_text(f.rate).c_str(),
+                              hz_text(s.rate).c_str()));
   else
-    v.report.push_back("Resampled: no, the input is at the card's rate");
+    lines.push_back("Resampled: no, the input is at the card's rate");
 
-  // fit
-  std::vector<float> sound = std::move(r.sound);
-  FitResult fit = fit_region(&sound, room, (size_t)llround(o.fade_ms * s.rate / 1000));
-  v.kept = fit.kept;
-  v.cut = !fit.cut ? 0 : r.total >= 0 ? std::max<int64_t>(r.total - (int64_t)room, 1) : -1;
-  std::string kept = "Kept: " + samples_and_ms((int64_t)v.kept, s.rate) + "; cut: ";
+  std::string kept = "Kept: " + samples_text((int64_t)v.kept, s.rate) + "; cut: ";
   if (v.cut == 0)
     kept += "0";
   else if (v.cut > 0)
-    kept += samples_and_ms(v.cut, s.rate);
+    kept += samples_text(v.cut, s.rate);
   else
     kept += "the rest of a stream of unknown length";
-  if (v.cut && !o.cut) {
-    v.report.push_back(kept);
-    return refuse(PrepareOutcome::bad_input,
-                  strprintf("the sound is longer than the region's %zu samples (--no-cut)", room));
-  }
-  if (v.cut) kept += ", faded out over the last " + ms((double)fit.faded, s.rate);
-  v.report.push_back(kept);
+  if (v.cut && o.cut) kept += ", faded out over the last " + ms((double)v.faded, s.rate);
+  lines.push_back(kept);
+  if (v.stage < PrepareStage::done) return lines;
   if (o.pad)
-    v.report.push_back(strprintf("Padded: %zu bytes (%s) with 0x%02X", room - v.kept,
-                              ms((double)(room - v.kept), s.rate).c_str(), s.pad_byte));
+    lines.push_back(strprintf("Padded: %zu bytes (%s) with 0x%02X", v.room - v.kept,
+                              ms((double)(v.room - v.kept), s.rate).c_str(), s.pad_byte));
   else
-    v.report.push_back("Padded: no (--no-pad)");
-
-  // level
-  LevelOptions lo;
-  lo.normalize = o.normalize;
-  lo.gain_db = o.gain_db;
-  lo.code = s.code;
-  LevelResult level = set_level(&sound, lo);
-  v.peak = level.peak;
-  v.gain = level.gain;
-  v.clipped = level.clipped;
-  if (level.peak > 0)
-    v.report.push_back(strprintf("Peak: %.1f dBFS; gain: %s (%s)", round(20 * log10(level.peak) * 10) / 10 + 0.0,
-                              level_db(level.gain).c_str(), o.normalize ? "normalized" : "--gain"));
+    lines.push_back("Padded: no (--no-pad)");
+  if (v.peak > 0)
+    lines.push_back(strprintf("Peak: %.1f dBFS; gain: %s (%s)", round(to_dbfs(v.peak) * 10) / 10 + 0.0,
+                              gain_text(v.gain).c_str(), o.normalize ? "normalized" : "--gain"));
   else
-    v.report.push_back(strprintf("Peak: silence; gain: %s (%s)", level_db(level.gain).c_str(),
+    lines.push_back(strprintf("Peak: silence; gain: %s (%s)", gain_text(v.gain).c_str(),
                               o.normalize ? "nothing to normalize" : "--gain"));
-  v.report.push_back(strprintf("Clipped: %lld sample%s", (long long)v.clipped, v.clipped == 1 ? "" : "s"));
-  v.nonfinite = r.nonfinite;
-  v.report.push_back(strprintf("Non-finite samples: %lld", (long long)r.nonfinite));
-
-  // encode, image
-  std::vector<uint8_t> codes = encode_sound(sound, s.code, s.encoder);
-  v.report.push_back(std::string("Encoder: ") + encoder_text(s.code, s.encoder));
-  v.files = build_image(codes, s, o.pad);
+  lines.push_back(strprintf("Clipped: %lld sample%s", (long long)v.clipped, v.clipped == 1 ? "" : "s"));
+  lines.push_back(strprintf("Non-finite samples: %lld", (long long)v.nonfinite));
+  lines.push_back(std::string("Encoder: ") + encoder_text(s.code, s.encoder));
   size_t bytes = 0;
   for (const auto& file : v.files) bytes += file.size();
-  v.report.push_back(strprintf("Image: %zu bytes, region %.1f%% used", bytes, 100.0 * (double)v.kept / (double)room));
-  v.snr_db = dac_snr_db(sound, codes, s.code);
+  lines.push_back(
+      strprintf("Image: %zu bytes, region %.1f%% used", bytes, 100.0 * (double)v.kept / (double)v.room));
   if (isnan(v.snr_db))
-    v.report.push_back("Expected SNR on the DAC: none, the sound is silent");
+    lines.push_back("Expected SNR on the DAC: none, the sound is silent");
   else if (isinf(v.snr_db))
-    v.report.push_back("Expected SNR on the DAC: exact, every sample is on a DAC level");
+    lines.push_back("Expected SNR on the DAC: exact, every sample is on a DAC level");
   else
-    v.report.push_back(strprintf("Expected SNR on the DAC: %.1f dB", v.snr_db));
-
-  // What one trigger plays: the region, not the rest of a larger chip.
-  std::vector<uint8_t> region;
-  for (const auto& file : v.files) region.insert(region.end(), file.begin(), file.end());
-  region.resize(std::min<size_t>(region.size(), s.region));
-  v.preview = decode_region(region.data(), region.size(), s.code);
-  v.outcome = PrepareOutcome::finished;
-  return v;
+    lines.push_back(strprintf("Expected SNR on the DAC: %.1f dB", v.snr_db));
+  return lines;
 }

@@ -8,8 +8,9 @@
 //   level     normalize, or a fixed gain; count what lies beyond full scale
 //   encode    one code per sample for the card's DAC
 //   image     the first byte, the sound, the padding; split over chips
-// and prepare_voice, which composes them and says what it did in lines a
-// person reads. Writing the files is the caller's business.
+// and prepare_voice, which composes them and returns what it found and did;
+// prepare_report says that in lines a person reads. Writing the files is
+// the caller's business.
 #pragma once
 
 #include <stddef.h>
@@ -21,6 +22,7 @@
 #include "voice/audio.h"
 #include "voice/dac.h"
 #include "voice/machine.h"
+#include "text/number.h"
 
 // What the owner asked for; zeros mean "the machine's".
 struct PrepareOptions {
@@ -40,12 +42,14 @@ struct PrepareOptions {
   bool trim = false;  // drop leading silence first
 };
 
-// Limits of the options, for the command's help and its checks.
-extern const double min_rate, max_rate;      // the card's clock, Hz
-extern const double min_input_rate, max_input_rate;  // a file's own rate, Hz
-extern const uint32_t min_region, max_region;  // bytes
-extern const double max_fade_ms, max_gain_db;
-extern const double trim_threshold;  // -60 dBFS, as a fraction of full scale
+// Limits of the options, for the commands' checks and their messages.
+extern const Range rate_range;        // the card's clock, Hz
+extern const Range input_rate_range;  // a file's own rate, Hz
+extern const Range region_range;      // bytes
+extern const Range channel_range;
+extern const Range fade_range;        // ms
+extern const Range gain_range;        // dB
+extern const double trim_threshold;   // -60 dBFS, as a fraction of full scale
 
 // The options with the machine's values filled in, and the layout of the
 // files that hold the region.
@@ -83,6 +87,7 @@ struct ReadResult {
   int64_t total = -1;        // the whole sound's length at the output's rate, -1 when unknown
   bool ended = false;        // the input was read to its end
   bool failed = false;       // the input cannot be used; error says why
+  bool library_failed = false;  // with failed: the resampler failed, not the input
   std::string error;
 };
 ReadResult read_voice(AudioFile& input, const ReadOptions& options);
@@ -125,10 +130,6 @@ std::vector<std::vector<uint8_t>> build_image(const std::vector<uint8_t>& codes,
 // noise. +inf when they match exactly, NaN for a silent or empty sound.
 double dac_snr_db(const std::vector<float>& sound, const std::vector<uint8_t>& codes, SampleCode code);
 
-// What the card plays from byte 1 of `region` (the region's first `bytes`
-// bytes), as fractions of full scale.
-std::vector<float> decode_region(const uint8_t* region, size_t bytes, SampleCode code);
-
 // ---- All of it ----
 
 enum class PrepareOutcome {
@@ -137,16 +138,23 @@ enum class PrepareOutcome {
   failed,     // something else went wrong (the resampler)
 };
 
+// How far prepare_voice got: what the report can tell.
+enum class PrepareStage { none, started, checked, read, fitted, done };
+
 struct PreparedVoice {
   PrepareOutcome outcome = PrepareOutcome::failed;
+  PrepareStage stage = PrepareStage::none;
   std::string error;  // one line when not finished
   VoiceSettings settings;
+  AudioFormat format;  // the input's
   std::vector<std::vector<uint8_t>> files;  // the image, one entry per chip file
   std::vector<float> preview;  // what the card plays, at the card's rate
-  std::vector<std::string> report;  // one fact a line, so far as it got
 
+  int64_t trimmed = 0;  // input frames of leading silence dropped
+  size_t room = 0;      // sound samples the region holds (it less its first byte)
   size_t kept = 0;      // sound samples in the image (from byte 1)
   int64_t cut = 0;      // samples cut at the end; -1: cut, by an unknown amount
+  size_t faded = 0;     // samples under the fade-out
   double peak = 0;
   double gain = 1;
   int64_t clipped = 0;
@@ -157,3 +165,6 @@ struct PreparedVoice {
 // Prepares `input` (opened, nothing read yet) with `options`, which must
 // have passed resolve_options.
 PreparedVoice prepare_voice(AudioFile& input, const PrepareOptions& options);
+
+// What prepare_voice found and did, one fact a line, as far as it got.
+std::vector<std::string> prepare_report(const PreparedVoice& voice, const PrepareOptions& options);

@@ -16,6 +16,8 @@
 #include <fstream>
 #include <functional>
 #include <map>
+
+#include "version.h"
 #include <set>
 #include <string>
 #include <vector>
@@ -408,7 +410,7 @@ bool Run(const Step& s) {
              Run({BOX, "QUORIX", "Waveform conversion program\n\n"
                                  "Drum voices between WAV files and EPROM images, for the\n"
                                  "Oberheim DMX and for drum machines with linear samples.\n\n"
-                                 "Version 1.02\nConfiguration file = " + config + "\n"});
+                                 "Version " QUORIX_VERSION "\nConfiguration file = " + config + "\n"});
     }
     case TO_BIN: {
       std::vector<Step> steps = {{MENU, kToBin, kOpenWav}, {FIELD, ""}, {TYPE, s.a, "OK"},

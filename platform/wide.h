@@ -3,7 +3,6 @@
 // UTF-16 (their "W" forms), so a sample called "Cymbale-été.wav" or
 // "ドラム.wav" opens whatever the system's code page is.
 #pragma once
-#ifdef _WIN32
 
 #include <string>
 
@@ -15,5 +14,3 @@ std::string narrow(const wchar_t* utf16);
 // Windows' own text for a GetLastError() code, in UTF-8, without the final
 // full stop and line break, for "cannot open X: REASON".
 std::string windows_error_text(unsigned long code);
-
-#endif

@@ -1,4 +1,4 @@
-#include "voice/winfile.h"
+#include "platform/wide.h"
 
 #include <windows.h>
 

@@ -13,6 +13,13 @@
 
 #include "voice/machine.h"
 
+// Consecutive regions of `region` bytes from address 0; the last one is
+// shorter when the image is not a multiple of the region.
+struct RegionSpan {
+  uint32_t offset, length;
+};
+std::vector<RegionSpan> split_regions(size_t size, uint32_t region);
+
 struct ListenOptions {
   SampleCode code = SampleCode::u255;
   // Decode u255 along the continuous curve of the image-to-WAV conversion
@@ -25,6 +32,10 @@ struct ListenOptions {
 
 // The gap after each region.
 enum { listen_gap_ms = 100 };
+
+// What the card plays from byte 1 of `region` (the region's first `bytes`
+// bytes), as fractions of full scale through the card's DAC.
+std::vector<float> decode_region(const uint8_t* region, size_t bytes, SampleCode code);
 
 // The level of `code` as the card (or the curve) puts it out, as a
 // fraction of full scale.

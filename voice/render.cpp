@@ -1,11 +1,24 @@
-#include "inspect/listen.h"
+#include "voice/render.h"
 
 #include <math.h>
 
 #include "convert/codec.h"
-#include "inspect/image.h"
-#include "voice/strprintf.h"
+#include "text/format.h"
 #include "voice/dac.h"
+
+std::vector<RegionSpan> split_regions(size_t size, uint32_t region) {
+  std::vector<RegionSpan> spans;
+  if (region == 0) region = (uint32_t)size;
+  for (size_t at = 0; at < size; at += region)
+    spans.push_back({(uint32_t)at, (uint32_t)(size - at < region ? size - at : region)});
+  return spans;
+}
+
+std::vector<float> decode_region(const uint8_t* region, size_t bytes, SampleCode code) {
+  std::vector<float> out(bytes > 1 ? bytes - 1 : 0);
+  for (size_t i = 1; i < bytes; i++) out[i - 1] = (float)code_output(region[i], code);
+  return out;
+}
 
 double listen_level(uint8_t code, const ListenOptions& options) {
   if (options.curve && options.code == SampleCode::u255) return u255lawToLinear(code, 32767) / 32767.0;
