@@ -72,7 +72,8 @@ release: setup build-wincli
 	cmake --build --preset win32 -j $(JOBS)
 	@scripts/release.sh $(RELEASE_ZIP)
 
-test-native: build
+# With the browser page, which its test compares with the converter.
+test-native: build web
 	ctest --preset default -j $(JOBS)
 
 test-sanitize: setup

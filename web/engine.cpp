@@ -1,10 +1,14 @@
-// The page's engine: the converter's own commands and tables, compiled to
-// WebAssembly. The page writes the dropped file into the module's in-memory
-// file system and runs `prepare`, `info` or `listen` there with the
-// converter's argument list, so the options are read by the converter's
-// parser and the report, the files and the exit status are the converter's
-// own. What the page draws and plays is read back through the engine's
-// sound reader. Nothing here keeps state between calls.
+// The page's engine: the converter's parser, steps and tables compiled to
+// WebAssembly, over bytes the page holds in memory.
+//   prepare  the converter's argument list read by prepare's own request
+//            function, the voice prepared from memory, its report lines;
+//   info, listen
+//            the commands themselves, run over the module's in-memory
+//            folder with their own option tables, so their JSON line, WAV
+//            file and exit status are the converter's;
+//   a sound's samples, for the page to draw and play.
+// Each call returns a result the page reads and then frees: nothing is kept
+// between calls.
 #include <emscripten/emscripten.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -15,24 +19,51 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "cli/options.h"
+#include "cli/prepare.h"
 #include "voice/audio.h"
 #include "voice/machine.h"
 #include "voice/prepare.h"
 
-// The calls below hand strings to JavaScript; each result lives until the
-// next call that returns one (JavaScript copies it at once).
-static const char* hand_over(std::string text) {
-  static std::string held;
-  held = std::move(text);
-  return held.c_str();
+using nlohmann::json;
+
+// What a call hands to JavaScript: facts as JSON, files and samples as
+// bytes it copies out before freeing the whole.
+struct WebResult {
+  std::string facts;
+  std::vector<std::vector<uint8_t>> files;
+  std::vector<float> samples;
+};
+
+static std::vector<std::string> arguments(int argc, char** argv) { return std::vector<std::string>(argv, argv + argc); }
+
+static WebResult* finish(WebResult* r, const json& facts) {
+  r->facts = facts.dump();
+  return r;
+}
+
+// The lines `quorix prepare` prints after writing the files.
+static std::vector<std::string> output_lines(const std::vector<std::string>& names, const VoiceSettings& s) {
+  std::vector<std::string> lines;
+  char line[512];
+  for (size_t i = 0; i < names.size(); i++) {
+    if (s.files > 1)
+      snprintf(line, sizeof line, "Output: %s (chip %zu of %u, addresses 0x%04zX-0x%04zX)", names[i].c_str(), i + 1,
+               s.files, i * s.chip, (i + 1) * s.chip - 1);
+    else
+      snprintf(line, sizeof line, "Output: %s", names[i].c_str());
+    lines.push_back(line);
+  }
+  lines.push_back("Finished.");
+  return lines;
 }
 
 extern "C" {
 
-// The machine table, the EPROMs, the codes and the limits and defaults of
-// prepare's options, so the page offers what the converter accepts.
-EMSCRIPTEN_KEEPALIVE const char* qx_tables() {
-  using nlohmann::json;
+// The machine table, the EPROMs, the codes and the limits, defaults and
+// help of prepare's options, so that the page offers what the converter
+// accepts.
+EMSCRIPTEN_KEEPALIVE WebResult* qx_tables() {
   json t;
   t["machines"] = json::array();
   for (size_t i = 0; i < machine_count; i++) {
@@ -50,68 +81,109 @@ EMSCRIPTEN_KEEPALIVE const char* qx_tables() {
   t["codes"] = json::array();
   for (SampleCode c : {SampleCode::u255, SampleCode::linear, SampleCode::linear_inverted})
     t["codes"].push_back(code_name(c));
-  // The words prepare's --encoder takes, in the order of the Encoder enum.
+  // The words prepare's --encoder takes, Encoder::dac first.
   t["encoders"] = {"dac", "curve"};
+  auto range = [](const Range& r) { return json{{"min", r.lo}, {"max", r.hi}, {"whole", r.whole}, {"text", range_text(r)}}; };
+  t["limits"] = {{"rate", range(rate_range)},   {"size", range(region_range)}, {"channel", range(channel_range)},
+                 {"gain", range(gain_range)},   {"fade", range(fade_range)}};
   const PrepareOptions defaults;
-  t["limits"] = {{"rate", {min_rate, max_rate}},
-                 {"size", {min_region, max_region}},
-                 {"fade", {0, max_fade_ms}},
-                 {"gain", {-max_gain_db, max_gain_db}}};
-  t["defaults"] = {{"fade", defaults.fade_ms}, {"gain", defaults.gain_db}, {"encoder", "dac"}};
-  t["help"] = {{"prepare", prepare_command.help}, {"info", info_command.help}, {"listen", listen_command.help}};
-  return hand_over(t.dump());
+  t["defaults"] = {{"fade", defaults.fade_ms}, {"encoder", "dac"}};
+  t["options"] = json::array();
+  for (const OptionSpec* o = prepare_options; o->name; o++)
+    t["options"].push_back({{"name", o->name}, {"value", o->value ? o->value : ""}, {"help", o->help}});
+  t["help"] = command_help(prepare_command);
+  return finish(new WebResult, t);
 }
 
-// Runs one command of the converter (`prepare`, `info` or `listen`) with
-// argv[0] its name, in the module's current folder. Its report and its
-// one-line errors go to the module's standard output and error, which the
-// page collects. Returns the exit status.
-EMSCRIPTEN_KEEPALIVE int qx_run(int argc, char** argv) {
-  const Command* commands[] = {&prepare_command, &info_command, &listen_command};
-  int status = EXIT_USAGE;
-  bool found = false;
-  for (const Command* c : commands)
-    if (argc > 0 && strcmp(argv[0], c->name) == 0) {
-      status = c->run(argc, argv);
-      found = true;
-    }
-  if (!found) fprintf(stderr, "quorix: unknown command %s\n", argc > 0 ? argv[0] : "");
-  fflush(stdout);
-  fflush(stderr);
-  return status;
-}
-
-// A sound file of the in-memory file system as one channel of floats at its
-// own rate (channel 0: the average of all), for the page to draw and play.
-// Returns the number of frames (negative on failure, the reason on
-// standard error); *samples is the engine's to free with qx_free.
-EMSCRIPTEN_KEEPALIVE double qx_read_sound(const char* path, int channel, float** samples, int* rate) {
-  std::string error;
-  AudioFilePtr file = open_audio(path, &error);
+// prepare: `argv` is the converter's options (no file names), `name` the
+// sample's file name, `output` the image's. Facts: status (the converter's
+// exit status), error (its one line), report (its lines), files (their
+// names), rate (the card's clock) and kept (sound samples in the region);
+// the files in address order, and what the card plays, at `rate`.
+EMSCRIPTEN_KEEPALIVE WebResult* qx_prepare(int argc, char** argv, const char* name, const char* output,
+                                           const uint8_t* data, size_t size) {
+  WebResult* r = new WebResult;
+  json facts = {{"status", 0}, {"error", ""}, {"report", json::array()}, {"files", json::array()}};
+  auto fail = [&](Outcome outcome, const std::string& why) {
+    facts["status"] = exit_status(outcome);
+    facts["error"] = why;
+    return finish(r, facts);
+  };
+  ParsedArgs args;
+  PrepareRequest request;
+  std::string why;
+  if (!parse_args(prepare_options, arguments(argc, argv), &args, &why) ||
+      !prepare_request(args, false, &request, &why))
+    return fail(Outcome::usage, why);
+  std::vector<std::string> report;
+  if (!request.quiet) report.push_back(std::string("Input: ") + name);
+  AudioFilePtr file = open_audio_memory(data, size, &why);
   if (!file) {
-    fprintf(stderr, "%s\n", error.c_str());
-    return -1;
+    facts["report"] = report;
+    return fail(Outcome::unusable, "not a sound file we read: " + why);
   }
+  PreparedVoice voice = prepare_voice(*file, request.options);
+  if (!request.quiet)
+    for (const std::string& line : prepare_report(voice, request.options)) report.push_back(line);
+  facts["report"] = report;
+  if (voice.outcome != PrepareOutcome::finished)
+    return fail(voice.outcome == PrepareOutcome::bad_input ? Outcome::unusable : Outcome::failed, voice.error);
+  std::vector<std::string> names = chip_file_names(output, voice.settings);
+  if (!request.quiet)
+    for (const std::string& line : output_lines(names, voice.settings)) report.push_back(line);
+  facts["report"] = report;
+  facts["files"] = names;
+  facts["rate"] = voice.settings.rate;
+  facts["kept"] = voice.kept;
+  r->files = std::move(voice.files);
+  r->samples = std::move(voice.preview);
+  return finish(r, facts);
+}
+
+// Runs `info` or `listen` with the converter's argument list (argv[0] the
+// command's name), in the module's current folder, where the page has put
+// the files. Returns the exit status; the report and the one-line errors
+// go to the module's standard output and error, which the page collects.
+EMSCRIPTEN_KEEPALIVE int qx_run(int argc, char** argv) {
+  for (const Command* c : {&info_command, &listen_command}) {
+    if (argc < 1 || strcmp(argv[0], c->name) != 0) continue;
+    ParsedArgs args;
+    std::string why;
+    Outcome outcome = parse_args(c->options, arguments(argc - 1, argv + 1), &args, &why)
+                          ? c->run(args)
+                          : say(*c, Outcome::usage, why);
+    fflush(stdout);
+    fflush(stderr);
+    return exit_status(outcome);
+  }
+  return exit_status(Outcome::usage);
+}
+
+// A sound file's bytes as one channel at its own rate (channel 0: the
+// average of all), for the page to draw and play. Facts: rate, or error.
+EMSCRIPTEN_KEEPALIVE WebResult* qx_read_sound(const uint8_t* data, size_t size, int channel) {
+  WebResult* r = new WebResult;
+  std::string error;
+  AudioFilePtr file = open_audio_memory(data, size, &error);
+  if (!file) return finish(r, {{"error", error}});
   const AudioFormat& f = audio_format(*file);
   if (channel > f.channels) channel = 0;
-  std::vector<float> all;
   std::vector<float> block(1 << 16);
   for (;;) {
-    MonoRead r = read_mono(*file, channel, block.data(), (long)block.size());
-    if (r.failed) {
-      fprintf(stderr, "%s\n", r.error.c_str());
-      return -1;
-    }
-    if (r.frames == 0) break;
-    all.insert(all.end(), block.begin(), block.begin() + r.frames);
+    MonoRead got = read_mono(*file, channel, block.data(), (long)block.size());
+    if (got.failed) return finish(r, {{"error", got.error}});
+    if (got.frames == 0) break;
+    r->samples.insert(r->samples.end(), block.begin(), block.begin() + got.frames);
   }
-  *rate = f.rate;
-  *samples = (float*)malloc(all.size() * sizeof(float) + 1);
-  if (!*samples) return -1;
-  memcpy(*samples, all.data(), all.size() * sizeof(float));
-  return (double)all.size();
+  return finish(r, {{"rate", f.rate}});
 }
 
-EMSCRIPTEN_KEEPALIVE void qx_free(void* p) { free(p); }
+// Reading a result.
+EMSCRIPTEN_KEEPALIVE const char* qx_facts(const WebResult* r) { return r->facts.c_str(); }
+EMSCRIPTEN_KEEPALIVE const uint8_t* qx_file(const WebResult* r, int i) { return r->files[i].data(); }
+EMSCRIPTEN_KEEPALIVE size_t qx_file_size(const WebResult* r, int i) { return r->files[i].size(); }
+EMSCRIPTEN_KEEPALIVE const float* qx_samples(const WebResult* r) { return r->samples.data(); }
+EMSCRIPTEN_KEEPALIVE size_t qx_sample_count(const WebResult* r) { return r->samples.size(); }
+EMSCRIPTEN_KEEPALIVE void qx_free(WebResult* r) { delete r; }
 
 }  // extern "C"

@@ -35,77 +35,119 @@ export class Engine {
       print: (line) => this.#sink?.out.push(line),
       printErr: (line) => this.#sink?.err.push(line),
     });
-    this.#tables ??= JSON.parse(this.#module.UTF8ToString(this.#module._qx_tables()));
+    this.#tables ??= this.#call((m) => m._qx_tables()).facts;
   }
 
-  // The machines, EPROMs, codes, encoders, limits, defaults and help texts.
+  // The machines, EPROMs, codes, encoders, limits, defaults and help.
   get tables() { return this.#tables; }
 
-  // Runs `command` with `args` in a fresh folder holding `inputs` (name ->
-  // bytes); then, with the folder still there, `after(folder)` may read
-  // more. Returns {status, out, err, files: Map of the new files}.
-  async run(command, args, inputs, after) {
+  // Runs `work(module, keep)` and turns a trap into an error, after which
+  // the next call starts a fresh module. Memory handed to `keep` is freed
+  // afterwards.
+  async #guard(work) {
     if (!this.#module) await this.#load(this.#factory);
     const m = this.#module;
-    const folder = `/run${++this.#runs}`;
-    const sink = { out: [], err: [] };
-    this.#sink = sink;
-    const pointers = [];
+    const held = [];
     try {
-      m.FS.mkdir(folder);
-      m.FS.chdir(folder);
-      for (const [name, bytes] of inputs) m.FS.writeFile(name, bytes);
-      const argv = [command, ...args];
-      const table = m._malloc(4 * argv.length);
-      pointers.push(table);
-      argv.forEach((arg, i) => {
-        const size = m.lengthBytesUTF8(arg) + 1;
-        const p = m._malloc(size);
-        pointers.push(p);
-        m.stringToUTF8(arg, p, size);
-        m.HEAPU32[(table >> 2) + i] = p;
-      });
-      const status = m._qx_run(argv.length, table);
-      const files = new Map();
-      for (const name of chipOrder(m.FS.readdir('.'))) {
-        if (name === '.' || name === '..' || inputs.has(name)) continue;
-        files.set(name, m.FS.readFile(name));
-      }
-      const extra = after ? after(folder) : undefined;
-      return { status, out: sink.out, err: sink.err, files, extra };
+      return work(m, (p) => held.push(p) && p);
     } catch (trap) {
-      // A trap or an abort: this instance is done for.
+      if (trap instanceof Error && trap.status !== undefined) throw trap;
+      console.error(trap); // for a report of the fault
       this.#module = null;
       const error = new Error(`the engine stopped on this file (${trap.message || trap}); try another`);
       error.status = 1;
       throw error;
     } finally {
-      this.#sink = null;
-      if (this.#module) {
-        pointers.forEach((p) => m._free(p));
+      if (this.#module) held.forEach((p) => m._free(p));
+    }
+  }
+
+  // A result of the engine (facts, files, samples) copied out and freed.
+  #call(make) {
+    const m = this.#module;
+    const r = make(m);
+    try {
+      const facts = JSON.parse(m.UTF8ToString(m._qx_facts(r)));
+      const files = (facts.files || []).map((name, i) => ({
+        name, bytes: m.HEAPU8.slice(m._qx_file(r, i), m._qx_file(r, i) + m._qx_file_size(r, i)),
+      }));
+      const at = m._qx_samples(r) >> 2;
+      const samples = m.HEAPF32.slice(at, at + m._qx_sample_count(r));
+      return { facts, files, samples };
+    } finally {
+      m._qx_free(r);
+    }
+  }
+
+  #strings(m, keep, list) {
+    const table = keep(m._malloc(4 * Math.max(1, list.length)));
+    list.forEach((text, i) => { m.HEAPU32[(table >> 2) + i] = this.#string(m, keep, text); });
+    return table;
+  }
+
+  #string(m, keep, text) {
+    const size = m.lengthBytesUTF8(text) + 1;
+    const p = keep(m._malloc(size));
+    m.stringToUTF8(text, p, size);
+    return p;
+  }
+
+  #bytes(m, keep, bytes) {
+    const p = keep(m._malloc(Math.max(1, bytes.length)));
+    m.HEAPU8.set(bytes, p);
+    return p;
+  }
+
+  // prepare over the sample's bytes: `args` the converter's options, `name`
+  // the sample's file name, `output` the image's. {facts, files, samples}.
+  prepare(args, name, output, bytes) {
+    return this.#guard((m, keep) => {
+      const data = this.#bytes(m, keep, bytes);
+      const argv = this.#strings(m, keep, args);
+      const names = [this.#string(m, keep, name), this.#string(m, keep, output)];
+      return this.#call(() => m._qx_prepare(args.length, argv, names[0], names[1], data, bytes.length));
+    });
+  }
+
+  // A sound file's bytes as one channel at its own rate: channel 0 is the
+  // average of all. {rate, samples}, or an error.
+  readSound(bytes, channel = 0) {
+    return this.#guard((m, keep) => {
+      const r = this.#call(() => m._qx_read_sound(this.#bytes(m, keep, bytes), bytes.length, channel));
+      if (r.facts.error) throw Object.assign(new Error(r.facts.error), { status: 2 });
+      return { rate: r.facts.rate, samples: r.samples };
+    });
+  }
+
+  // Runs the command `info` or `listen` with `args` in a fresh folder holding
+  // `inputs` (name -> bytes). {status, out, err, files: Map of new files}.
+  run(command, args, inputs) {
+    return this.#guard((m, keep) => {
+      const folder = `/run${++this.#runs}`;
+      const sink = { out: [], err: [] };
+      this.#sink = sink;
+      m.FS.mkdir(folder);
+      m.FS.chdir(folder);
+      try {
+        for (const [name, bytes] of inputs) m.FS.writeFile(name, bytes);
+        const argv = [command, ...args];
+        const status = m._qx_run(argv.length, this.#strings(m, keep, argv));
+        const files = new Map();
+        for (const name of chipOrder(m.FS.readdir('.'))) {
+          if (name === '.' || name === '..' || inputs.has(name)) continue;
+          // Emscripten's umask starts at 0777, so the converter's files
+          // (made with 0666 less the umask) are unreadable until given a mode.
+          m.FS.chmod(name, 0o644);
+          files.set(name, m.FS.readFile(name));
+        }
+        return { status, out: sink.out, err: sink.err, files };
+      } finally {
+        this.#sink = null;
         m.FS.chdir('/');
         for (const name of m.FS.readdir(folder)) if (name !== '.' && name !== '..') m.FS.unlink(`${folder}/${name}`);
         m.FS.rmdir(folder);
       }
-    }
-  }
-
-  // A sound file of the folder (while `run`'s `after` runs) as one channel
-  // at its own rate: channel 0 is the average of all.
-  readSound(path, channel = 0) {
-    const m = this.#module;
-    const cells = m._malloc(8);
-    try {
-      const frames = m.ccall('qx_read_sound', 'number', ['string', 'number', 'number', 'number'],
-        [path, channel, cells, cells + 4]);
-      if (frames < 0) throw new Error(`cannot read ${path}`);
-      const at = m.HEAPU32[cells >> 2];
-      const samples = new Float32Array(m.HEAPF32.subarray(at >> 2, (at >> 2) + frames));
-      m._qx_free(at);
-      return { rate: m.HEAP32[(cells + 4) >> 2], samples };
-    } finally {
-      m._free(cells);
-    }
+    });
   }
 }
 
@@ -136,15 +178,8 @@ export function scriptingInterface(enginePromise) {
     // `quorix prepare [options] NAME IMAGE` would write and print them.
     async prepare(bytes, options = {}, name = 'sample.wav') {
       const engine = await enginePromise;
-      const input = await bytesOf(bytes);
-      const r = await engine.run('prepare', [...toArguments(options), '--', name, imageName(name)],
-        new Map([[name, input]]));
-      return {
-        files: [...r.files].map(([file, data]) => ({ name: file, bytes: data })),
-        report: r.out,
-        status: r.status,
-        error: r.status === 0 ? '' : errorLine(r),
-      };
+      const r = await engine.prepare(toArguments(options), name, imageName(name), await bytesOf(bytes));
+      return { files: r.files, report: r.facts.report, status: r.facts.status, error: r.facts.error };
     },
     // The object of `quorix info --json [options] NAME`.
     async info(bytes, name = 'image.bin', options = {}) {
@@ -159,10 +194,9 @@ export function scriptingInterface(enginePromise) {
     async listen(bytes, options = {}) {
       const engine = await enginePromise;
       const r = await engine.run('listen', ['--float', ...toArguments(options), '--', 'image.bin', 'listen.wav'],
-        new Map([['image.bin', await bytesOf(bytes)]]),
-        (folder) => engine.readSound(`${folder}/listen.wav`));
+        new Map([['image.bin', await bytesOf(bytes)]]));
       if (r.status !== 0) throw failure(r);
-      return r.extra;
+      return engine.readSound(r.files.get('listen.wav'));
     },
   };
 }

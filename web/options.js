@@ -1,6 +1,6 @@
 // What the page works out for itself between the engine and the form: the
-// converter's argument list from an options object, the help text split by
-// option, the names of the files, and which report lines are warnings.
+// converter's argument list from an options object, the names of the
+// files, and which report lines are warnings.
 // Every value and limit comes from the engine; nothing here knows one.
 
 // {machine: 'dmx', rate: 27200, trim: true, 'no-cut': false} becomes
@@ -16,25 +16,6 @@ export function toArguments(options = {}) {
     if (value !== true) args.push(String(value));
   }
   return args;
-}
-
-// The option lines of a command's help ("  --rate HZ   the card's clock,
-// ...", continued on lines indented further) as name -> {value, text}.
-export function optionHelp(help) {
-  const options = new Map();
-  let last = null;
-  for (const line of help.split('\n')) {
-    const start = /^ {2}--([a-z-]+)( [A-Z.]+)?\s+(.*)$/.exec(line);
-    if (start) {
-      last = { value: (start[2] || '').trim(), text: start[3].trim() };
-      options.set(start[1], last);
-    } else if (last && /^ {6,}\S/.test(line)) {
-      last.text += ` ${line.trim()}`;
-    } else {
-      last = null;
-    }
-  }
-  return options;
 }
 
 // The image of "kick.wav" is "kick.bin", as the README's example names it.

@@ -1,7 +1,7 @@
 // The page itself: the form of prepare's options, built from the engine's
 // tables, and what the engine says and makes, drawn, played and offered for
 // download. The engine never sees the network; neither does the page.
-import { toArguments, optionHelp, imageName, isWarning } from './options.js';
+import { toArguments, imageName, isWarning } from './options.js';
 import { drawWave } from './draw.js';
 import { Engine, scriptingInterface, bytesOf, errorLine } from './engine.js';
 
@@ -9,9 +9,6 @@ const $ = (id) => document.getElementById(id);
 const enginePromise = Engine.start(createQuorixEngine); // eslint-disable-line no-undef
 window.quorix = scriptingInterface(enginePromise);
 
-// What the card plays, written beside the image by prepare's --preview; the
-// page shows the converter's report without the line that names it.
-const previewName = '.quorix-card-preview.wav';
 const fitColour = '#0b5cad';
 const cutColour = '#b9b9c2';
 
@@ -22,7 +19,7 @@ const optionControls = [
   { name: 'eprom', choices: 'eproms' },
   { name: 'size', limits: 'size', placeholder: (m) => `${m.region} (the machine's)` },
   { name: 'chips', choices: 'eproms' },
-  { name: 'channel', placeholder: () => 'the average of all' },
+  { name: 'channel', limits: 'channel', placeholder: () => 'the average of all' },
   { name: 'gain', limits: 'gain', placeholder: () => 'normalize' },
   { name: 'fade', limits: 'fade', value: 'fade' },
   { name: 'code', choices: 'codes' },
@@ -54,18 +51,18 @@ function machine() {
 }
 
 function buildForm() {
-  const help = optionHelp(tables.help.prepare);
+  const help = new Map(tables.options.map((o) => [o.name, o.help.replace(/\n/g, ' ')]));
   for (const m of tables.machines) {
     const option = element('option', { value: m.name }, `${m.name}: ${m.description}`);
     option.selected = m.default;
     $('machine').append(option);
   }
-  $('prepare-help').textContent = tables.help.prepare;
+  $('prepare-help').textContent = tables.help;
   const fields = $('option-fields');
   const checks = element('div', { class: 'checks' });
   for (const c of optionControls) {
     const id = `opt-${c.name}`;
-    const text = help.get(c.name)?.text ?? '';
+    const text = help.get(c.name) ?? '';
     if (c.flag) {
       const label = element('label', { title: text });
       const box = element('input', { type: 'checkbox', id, name: c.name });
@@ -90,9 +87,8 @@ function buildForm() {
       control = element('input', { type: 'text', inputmode: 'decimal', id, name: c.name, autocomplete: 'off' });
       if (c.value) control.value = tables.defaults[c.value];
       if (c.limits) {
-        const [lo, hi] = tables.limits[c.limits];
-        control.dataset.min = lo;
-        control.dataset.max = hi;
+        control.dataset.min = tables.limits[c.limits].min;
+        control.dataset.max = tables.limits[c.limits].max;
       }
     }
     control.setAttribute('aria-describedby', `${id}-hint`);
@@ -156,14 +152,6 @@ function working(text) {
   $('prepare-state').textContent = text || '';
 }
 
-function readOrNull(engine, path, channel) {
-  try {
-    return engine.readSound(path, channel);
-  } catch {
-    return null;
-  }
-}
-
 async function prepareSample() {
   if (!sample) return;
   const engine = await enginePromise;
@@ -171,37 +159,32 @@ async function prepareSample() {
   working(`Preparing ${sample.name} (${megabytes} MB)…`);
   $('prepare-error').textContent = '';
   await nextFrame();
+  played = { card: null, original: null };
   try {
     const options = formOptions();
-    const channel = Number(options.channel) || 0;
     const output = imageName(sample.name);
-    const r = await engine.run('prepare',
-      [...toArguments(options), '--preview', previewName, '--', sample.name, output],
-      new Map([[sample.name, sample.bytes]]),
-      (folder) => ({
-        card: readOrNull(engine, `${folder}/${previewName}`, 0),
-        original: readOrNull(engine, `${folder}/${sample.name}`, channel),
-      }));
-    showLines($('report'), r.out.filter((line) => !line.startsWith(`Preview: ${previewName} `)));
+    const r = await engine.prepare(toArguments(options), sample.name, output, sample.bytes);
+    showLines($('report'), r.facts.report);
     clearDownloads();
-    played = r.status === 0 ? r.extra : { card: null, original: r.extra.original };
-    if (r.status !== 0) $('prepare-error').textContent = errorLine(r);
-    drawSample();
-    if (r.status === 0) {
-      const files = [...r.files].filter(([name]) => name !== previewName);
-      if (files.length === 1) {
-        offer(files[0][0], files[0][1]);
+    if (r.facts.status !== 0) {
+      $('prepare-error').textContent = r.facts.error;
+    } else {
+      played.card = { rate: r.facts.rate, samples: r.samples };
+      if (r.files.length === 1) {
+        offer(r.files[0].name, r.files[0].bytes);
       } else {
         // Several chips: one zip, stored, the files in address order.
-        const zip = fflate.zipSync(Object.fromEntries(files), { level: 0 }); // eslint-disable-line no-undef
+        const zip = fflate.zipSync(Object.fromEntries(r.files.map((f) => [f.name, f.bytes])), { level: 0 }); // eslint-disable-line no-undef
         offer(output.replace(/\.bin$/, '.zip'), zip, 'application/zip');
       }
     }
+    working(`Reading ${sample.name} to draw it…`);
+    await nextFrame();
+    played.original = await engine.readSound(sample.bytes, Number(options.channel) || 0).catch(() => null);
   } catch (error) {
     $('prepare-error').textContent = error.message;
-    played = { card: null, original: null };
-    drawSample();
   } finally {
+    drawSample();
     working('');
     $('play').disabled = !played.card;
     $('stop').disabled = !played.card && !played.original;
@@ -271,9 +254,9 @@ async function inspectImage(file) {
     }
     const facts = JSON.parse(json.out[0]);
     if (facts.kind === 'sound') {
-      const r = await engine.run('info', ['--', name], inputs, (folder) => engine.readSound(`${folder}/${name}`));
-      drawWave($('image-wave'), r.extra.samples);
-      addPlay('Play', r.extra);
+      const sound = await engine.readSound(bytes);
+      drawWave($('image-wave'), sound.samples);
+      addPlay('Play', sound);
       return;
     }
     // The image region by region, as the card plays each hit.
