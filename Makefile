@@ -1,7 +1,8 @@
 # The commands on a fresh Debian machine:
 #   make test   installs what is missing, builds everything, runs every test
 #   make run    builds QUORIX.exe and runs it under Wine on this display
-#   make bench  times the conversions against sox and cat (not part of the tests)
+#   make bench  times the conversions against sox and cat, and the browser page
+#               against the converter (not part of the tests)
 #   make fuzz   builds the fuzz targets with clang and runs each of them for
 #               FUZZ_SECONDS seconds (default 120); fails on any finding
 #   make install PREFIX=/usr/local   installs quorix, its manual page and its
@@ -101,9 +102,10 @@ demo: build
 	@scripts/demo.sh build/bin/quorix
 
 # Speed and memory against sox and cat; not part of the tests.
-bench: build
+bench: build web
 	@scripts/setup.sh bench
 	python3 scripts/bench.py
+	/usr/bin/python3 scripts/bench_web.py
 
 PREFIX ?= /usr/local
 install: build

@@ -20,7 +20,7 @@ for group in "$@"; do
     windows) packages="$packages mingw-w64 wine wine64 fonts-wine xvfb imagemagick x11-utils" ;;
     winlibs) packages="$packages apt dpkg-dev debian-archive-keyring xz-utils bzip2 mingw-w64 gcc cmake make pkgconf m4 nlohmann-json3-dev" ;;
     fuzz) packages="$packages clang libclang-rt-dev" ;;
-    bench) packages="$packages sox python3 time" ;;
+    bench) packages="$packages sox python3 time chromium chromium-driver python3-selenium" ;;
     web) packages="$packages emscripten nodejs chromium chromium-driver python3-selenium" ;;
     *) echo "setup.sh: unknown group '$group'" >&2; exit 2 ;;
   esac
