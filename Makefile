@@ -17,8 +17,8 @@
 #               the same Debian source packages, once
 #   make web    builds the browser page, build/web/quorix.html (one file)
 #   make release
-#               puts QUORIX.exe (32-bit), quorix-cli.exe (64-bit) and
-#               README-windows.txt into build/release/QUORIX-VERSION-windows.zip
+#               puts QUORIX.exe (32-bit), quorix-cli.exe (64-bit), quorix.html
+#               and README-windows.txt into build/release/QUORIX-VERSION-windows.zip
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 .PHONY: all setup build build-windows winlibs build-wincli weblibs web release test test-native test-sanitize test-e2e \
@@ -66,8 +66,9 @@ web: weblibs
 VERSION := $(shell sed -n 's/^project.QUORIX VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 RELEASE_ZIP := build/release/QUORIX-$(VERSION)-windows.zip
 
-# What Windows users download: the 32-bit desktop program and the converter.
-release: setup build-wincli
+# What Windows users download: the 32-bit desktop program, the converter
+# and the browser page.
+release: setup build-wincli web
 	@scripts/setup.sh windows
 	cmake --preset win32 >/dev/null
 	cmake --build --preset win32 -j $(JOBS)

@@ -310,6 +310,10 @@ async function start() {
   }
   buildForm();
   $('machine').addEventListener('change', showMachine);
+  // A changed option prepares the sample again, as a new run would.
+  for (const fields of [$('machine-fields'), $('option-fields')]) {
+    fields.addEventListener('change', () => { if (sample) task(prepareSample); });
+  }
   $('prepare-form').addEventListener('submit', (e) => {
     e.preventDefault();
     task(prepareSample);

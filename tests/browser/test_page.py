@@ -160,6 +160,8 @@ def prepare_by_controls(name, opts):
         else:
             field.clear()
             field.send_keys(value)
+    # The last field's change arrives as it loses the focus, before the file.
+    browser.execute_script('document.activeElement.blur()')
     for f in os.listdir(downloads):
         os.remove(os.path.join(downloads, f))
     browser.find_element(By.ID, 'sample').send_keys(os.path.join(work, name))
