@@ -7,11 +7,12 @@
 #include "cli/options.h"
 #include "inspect/plot.h"
 #include "voice/machine.h"
+#include "voice/prepare.h"
 
 #define QUORIX_INSPECT_OPTIONS                                                                   \
   {"machine", "NAME", "the machine the image is for (default dmx; see quorix machines):\n"     \
                       "its code, clock and region size"},                                      \
-      {"rate", "HZ", "the card's clock, 1000 to 200000 (default the machine's)"},              \
+      {"rate", "HZ", "the card's clock, %R (default the machine's)", &rate_range},             \
       {"code", "CODE", "read the image as u255, linear or linear-inverted\n(default the machine's code)"}, \
       {"plot", "FILE.png", "also draw the waveform"},                                          \
       {"plot-size", "WxH", "the picture's size in pixels, 320x200 to 10000x4000\n(default 1000x360)"}

@@ -72,7 +72,10 @@ std::string options_help(const OptionSpec* specs) {
   std::string text;
   for (const OptionSpec* s = specs; s->name; s++) {
     std::string head = std::string("  --") + s->name + (s->value ? std::string(" ") + s->value : "");
-    const char* help = s->help;
+    std::string expanded = s->help;
+    size_t at = expanded.find("%R");
+    if (at != std::string::npos && s->range) expanded.replace(at, 2, range_text(*s->range));
+    const char* help = expanded.c_str();
     // The first line of the help beside the option, further lines under it.
     const char* nl = strchr(help, '\n');
     std::string first = nl ? std::string(help, nl) : help;

@@ -20,6 +20,8 @@ struct OptionSpec {
   const char* name;   // without the dashes: "rate"
   const char* value;  // what the value is, for the help ("HZ"); null for a flag
   const char* help;   // what it does and its default, for the help; may hold "\n"
+  // A number's limits: "%R" in the help stands for them ("1000 to 200000 Hz").
+  const Range* range = nullptr;
 };
 
 struct ParsedArgs {

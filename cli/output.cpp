@@ -2,6 +2,17 @@
 
 #include "platform/files.h"
 
+// Two outputs are one file when they are the same existing file, or the
+// same name in one folder that does not hold it yet.
+static bool same_destination(const std::string& a, const std::string& b) {
+  if (a == "-" || b == "-") return a == b;
+  if (a == b || same_file(a, b)) return true;
+  std::string fa, na, fb, nb;
+  split_path(a, &fa, &na);
+  split_path(b, &fb, &nb);
+  return same_name(na, nb) && (fa == fb || same_file(fa, fb));
+}
+
 bool plan_outputs(const std::vector<std::string>& inputs, const std::vector<std::string>& outputs,
                   std::string* error) {
   for (size_t i = 0; i < outputs.size(); i++) {

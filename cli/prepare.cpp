@@ -12,13 +12,13 @@
 
 const OptionSpec prepare_options[] = {
     {"machine", "NAME", "the card (default dmx; quorix machines lists them)"},
-    {"rate", "HZ", "the card's clock, 1000 to 200000 (default: the machine's)"},
+    {"rate", "HZ", "the card's clock, %R (default: the machine's)", &rate_range},
     {"eprom", "TYPE", "the region is one EPROM: 2716 ... 27512 (default: the machine's)"},
-    {"size", "BYTES", "the region in bytes, 2 to 16777216 (default: the machine's)"},
+    {"size", "BYTES", "the region, %R (default: the machine's)", &region_range},
     {"chips", "TYPE", "files of this EPROM's size, OUT-1.bin, ... (default: the machine's)"},
-    {"channel", "N", "take channel N, 1-based (default: the average of all)"},
-    {"gain", "DB", "a fixed gain, -120 to 120, clips counted (default: normalize)"},
-    {"fade", "MS", "fade-out of a cut sound, 0 to 10000 ms (default 20)"},
+    {"channel", "N", "take channel N, 1-based (default: the average of all)", &channel_range},
+    {"gain", "DB", "a fixed gain, %R, clips counted (default: normalize)", &gain_range},
+    {"fade", "MS", "fade-out of a cut sound, %R (default 20)", &fade_range},
     {"no-cut", nullptr, "refuse a sound longer than the region (default: cut it)"},
     {"no-pad", nullptr, "write only the used bytes (default: pad with zero codes)"},
     {"trim", nullptr, "drop leading silence below -60 dBFS (default: keep it)"},
@@ -119,7 +119,7 @@ static Outcome run_prepare(const ParsedArgs& args) {
   if (!file)
     return cannot_open ? say(prepare_command, Outcome::cannot_read, why)
                        : say(prepare_command, Outcome::unusable, "not a sound file we read: " + why);
-  PreparedVoice voice = prepare_voice(*file, r.options);
+  PreparedVoice voice = prepare_voice(*file, r.options, r.settings);
   file.reset();  // the rest of a pipe is not read
   if (!r.quiet)
     for (const std::string& line : prepare_report(voice, r.options)) puts(line.c_str());

@@ -121,7 +121,7 @@ static const OptionSpec wav2dmx_options[] = {
 static const Range dmx2wav_rate = {0, 2147483647, false, "Hz"};
 
 static const OptionSpec dmx2wav_options[] = {
-    {"rate", "HZ", "sample rate, a decimal number such as 24000 or 31250.5"},
+    {"rate", "HZ", "sample rate, %R, such as 24000 or 31250.5", &dmx2wav_rate},
     {"8bit", nullptr, "8-bit samples"},
     {"16bit", nullptr, "16-bit samples"},
     {nullptr, nullptr, nullptr},

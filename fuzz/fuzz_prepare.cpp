@@ -53,7 +53,7 @@ const char* FuzzPrepareOne(const uint8_t* data, size_t size) {
   std::string error;
   AudioFilePtr file = open_audio_memory(data + 5, size - 5, &error);
   if (!file) return error.empty() ? "a file refused without a reason" : nullptr;
-  PreparedVoice v = prepare_voice(*file, o);
+  PreparedVoice v = prepare_voice(*file, o, s);
 
   for (const std::string& line : prepare_report(v, o))
     if (line.empty() || line.find('\n') != std::string::npos) return "a report line empty or broken";

@@ -61,6 +61,27 @@ double text_width(cairo_t* cr, const std::string& s) {
   return e.x_advance;
 }
 
+// `text` shortened in its middle, where a long path's folders are, with
+// "..." until it is at most `width` wide; the facts at its end stay.
+std::string fitted(cairo_t* cr, const std::string& text, double width) {
+  if (text_width(cr, text) <= width) return text;
+  auto boundary = [&](size_t i) {  // not inside a UTF-8 sequence
+    while (i > 0 && i < text.size() && (text[i] & 0xC0) == 0x80) i--;
+    return i;
+  };
+  std::string best = "...";
+  for (size_t lo = 0, hi = text.size(); lo < hi;) {
+    size_t keep = (lo + hi + 1) / 2;
+    size_t head = boundary(keep / 3), tail = boundary(text.size() - (keep - keep / 3));
+    std::string s = text.substr(0, head) + "..." + text.substr(tail);
+    if (text_width(cr, s) <= width)
+      best = s, lo = keep;
+    else
+      hi = keep - 1;
+  }
+  return best;
+}
+
 // Text in `color` on a white patch, readable over the waveform; placed as
 // text_at places it.
 void label(cairo_t* cr, double x, double y, const std::string& s, double align_x, double align_y, Rgb color) {
@@ -108,7 +129,7 @@ bool start(Canvas* c, PlotSize size, const std::string& title, double seconds, s
   cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
   cairo_set_font_size(cr, font * 1.1);
   set(cr, ink);
-  text_at(cr, f.left, 0.6 * font, title, 0, 1);
+  text_at(cr, f.left, 0.6 * font, fitted(cr, title, size.width - f.left - 0.5 * font), 0, 1);
   cairo_select_font_face(cr, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
   cairo_set_font_size(cr, font);
 

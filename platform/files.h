@@ -21,9 +21,11 @@ bool same_file(const std::string& a, const std::string& b);
 enum class FileType { missing, regular, folder, stream, device, other };
 FileType file_type(const std::string& path);
 
-// True when `a` and `b` would be the same file once written: the same
-// existing file, or two names of one folder that does not hold them yet.
-bool same_destination(const std::string& a, const std::string& b);
+// The folder part of `path` ("." when it has none) and its last name.
+void split_path(const std::string& path, std::string* folder, std::string* name);
+// True when two names in one folder name the same entry: equal, or on
+// Windows equal but for case, as NTFS and FAT compare them.
+bool same_name(const std::string& a, const std::string& b);
 
 // ---- Reading ----
 

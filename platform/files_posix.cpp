@@ -36,20 +36,13 @@ FileType file_type(const std::string& path) {
   return stat(path.c_str(), &st) == 0 ? type_of(st.st_mode) : FileType::missing;
 }
 
-static void split(const std::string& path, std::string* folder, std::string* name) {
+void split_path(const std::string& path, std::string* folder, std::string* name) {
   size_t slash = path.find_last_of('/');
   *folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
   *name = slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-bool same_destination(const std::string& a, const std::string& b) {
-  if (a == "-" || b == "-") return a == b;
-  if (a == b || same_file(a, b)) return true;
-  std::string fa, na, fb, nb;
-  split(a, &fa, &na);
-  split(b, &fb, &nb);
-  return na == nb && (fa == fb || same_file(fa, fb));
-}
+bool same_name(const std::string& a, const std::string& b) { return a == b; }
 
 int open_for_reading(const std::string& path, FileType* type, std::string* error) {
   int fd = path == "-" ? 0 : open(path.c_str(), O_RDONLY | O_CLOEXEC);

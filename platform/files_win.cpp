@@ -57,23 +57,15 @@ FileType file_type(const std::string& path) {
   return t;
 }
 
-static void split(const std::string& path, std::string* folder, std::string* name) {
+void split_path(const std::string& path, std::string* folder, std::string* name) {
   size_t slash = path.find_last_of("/\\:");
   *folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
   *name = slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Names of one folder that does not hold them yet are the same when they
-// differ only in case, as NTFS and FAT compare them.
-bool same_destination(const std::string& a, const std::string& b) {
-  if (a == "-" || b == "-") return a == b;
-  if (a == b || same_file(a, b)) return true;
-  std::string fa, na, fb, nb;
-  split(a, &fa, &na);
-  split(b, &fb, &nb);
-  std::wstring wa = widen(na), wb = widen(nb);
-  bool same_name = CompareStringOrdinal(wa.c_str(), (int)wa.size(), wb.c_str(), (int)wb.size(), TRUE) == CSTR_EQUAL;
-  return same_name && (fa == fb || same_file(fa, fb));
+bool same_name(const std::string& a, const std::string& b) {
+  std::wstring wa = widen(a), wb = widen(b);
+  return CompareStringOrdinal(wa.c_str(), (int)wa.size(), wb.c_str(), (int)wb.size(), TRUE) == CSTR_EQUAL;
 }
 
 int open_for_reading(const std::string& path, FileType* type, std::string* error) {

@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/files.h"
+
 static HCURSOR current_cursor;
 static int cursor_changes;
 static int fonts_alive;
@@ -239,11 +241,7 @@ void* PlatformRealloc(void* block, size_t size) {
 
 void PlatformFree(void* block) { free(block); }
 
-int SameFile(const char* a, const char* b) {
-  struct stat sa, sb;
-  if (stat(a, &sa) != 0 || stat(b, &sb) != 0) return 0;
-  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
-}
+int SameFile(const char* a, const char* b) { return same_file(a, b); }
 
 int ReplaceFileWith(const char* temp, const char* target) {
   return rename(temp, target) == 0 ? 0 : -1;

@@ -6,30 +6,25 @@
 #include <direct.h>
 #include <stdlib.h>
 
+#include <string>
+
+#include "platform/files.h"
+#include "platform/wide.h"
+
 void* PlatformAlloc(size_t size) { return malloc(size); }
 void* PlatformRealloc(void* block, size_t size) { return realloc(block, size); }
 void PlatformFree(void* block) { free(block); }
 
-// Two names are the same file when they open to the same volume and file
-// index; that also catches a different spelling of the path or a hard link.
-int SameFile(const char* a, const char* b) {
-  BY_HANDLE_FILE_INFORMATION ia, ib;
-  HANDLE ha = CreateFileA(a, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                          NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
-  if (ha == INVALID_HANDLE_VALUE) return 0;
-  HANDLE hb = CreateFileA(b, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                          NULL, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
-  if (hb == INVALID_HANDLE_VALUE) {
-    CloseHandle(ha);
-    return 0;
-  }
-  int same = GetFileInformationByHandle(ha, &ia) && GetFileInformationByHandle(hb, &ib) &&
-             ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
-             ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
-  CloseHandle(ha);
-  CloseHandle(hb);
-  return same;
+// The desktop program's names are in the ANSI code page (the file dialogs'
+// "A" forms); the converter's identity test takes UTF-8.
+static std::string utf8_of_ansi(const char* ansi) {
+  int n = MultiByteToWideChar(CP_ACP, 0, ansi, -1, NULL, 0);
+  std::wstring wide(n > 0 ? (size_t)n : 1, L'\0');
+  if (n > 0) MultiByteToWideChar(CP_ACP, 0, ansi, -1, &wide[0], n);
+  return narrow(wide.c_str());
 }
+
+int SameFile(const char* a, const char* b) { return same_file(utf8_of_ansi(a), utf8_of_ansi(b)); }
 
 int ReplaceFileWith(const char* temp, const char* target) {
   return MoveFileExA(temp, target, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) ? 0 : -1;

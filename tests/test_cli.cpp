@@ -96,7 +96,9 @@ TEST_F(Cli, ExitStatusAndOutputOfEveryEnd) {
     bool command_known = c.args[0] != "convert";
     ASSERT_EQ(err.size(), command_known ? 1u : usage.size() + 1) << r.err;
     EXPECT_EQ(err[0].rfind(command_known ? "quorix " + c.args[0] + ": " : "quorix: ", 0), 0u) << err[0];
-    if (!command_known) EXPECT_EQ(Lines(err.begin() + 1, err.end()), usage);
+    if (!command_known) {
+      EXPECT_EQ(Lines(err.begin() + 1, err.end()), usage);
+    }
     EXPECT_FALSE(Exists(Path("new.bin")) || Exists(Path("new.wav")));
   }
   EXPECT_EQ(ReadBytes(Path(out127)), kWorkedMuLaw);

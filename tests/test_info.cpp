@@ -4,6 +4,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cairo.h>
+
 #include "test_util.h"
 
 namespace {
@@ -113,6 +115,8 @@ TEST_F(Info, JsonForScripts) {
 
 TEST_F(Info, PicturesOfTheSizeAsked) {
   ASSERT_TRUE(WriteBytes(Path("image.bin"), Noise(4096, 5)));
+  const std::string long_name = std::string(200, 'n') + ".bin";
+  ASSERT_TRUE(WriteBytes(Path(long_name), Noise(4096, 5)));
   const struct {
     Lines args;
     uint32_t width, height;
@@ -120,6 +124,7 @@ TEST_F(Info, PicturesOfTheSizeAsked) {
       {{"info", "--plot", "out.png", "image.bin"}, 1000, 360},
       {{"info", "--plot-size", "640x240", "--plot", "out.png", "tone.wav"}, 640, 240},
       {{"listen", "--plot", "out.png", "--plot-size", "2000x800", "image.bin", "out.wav"}, 2000, 800},
+      {{"info", "--plot-size", "320x200", "--plot", "out.png", long_name}, 320, 200},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args[0] + " " + c.args.back());
@@ -132,6 +137,14 @@ TEST_F(Info, PicturesOfTheSizeAsked) {
     for (uint32_t v : {c.width, c.height})
       for (int shift = 24; shift >= 0; shift -= 8) head.push_back((uint8_t)(v >> shift));
     EXPECT_EQ(Bytes(png.begin(), png.begin() + 24), head);
+    // The title ends inside the picture, however long the name.
+    cairo_surface_t* s = cairo_image_surface_create_from_png(Path("out.png").c_str());
+    ASSERT_EQ(cairo_surface_status(s), CAIRO_STATUS_SUCCESS);
+    const uint8_t* pixels = cairo_image_surface_get_data(s);
+    for (int y = 0; y < 20; y++)
+      EXPECT_EQ(*(const uint32_t*)(pixels + y * cairo_image_surface_get_stride(s) + 4 * (c.width - 2)) & 0xFFFFFF,
+                0xFFFFFFu) << "row " << y;
+    cairo_surface_destroy(s);
   }
 }
 

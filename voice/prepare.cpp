@@ -224,10 +224,9 @@ static std::string check_input(const AudioFormat& f, const PrepareOptions& o) {
   return "";
 }
 
-PreparedVoice prepare_voice(AudioFile& input, const PrepareOptions& o) {
+PreparedVoice prepare_voice(AudioFile& input, const PrepareOptions& o, const VoiceSettings& settings) {
   PreparedVoice v;
-  v.error = resolve_options(o, &v.settings);
-  if (!v.error.empty()) return v;
+  v.settings = settings;
   const VoiceSettings& s = v.settings;
   v.format = audio_format(input);
   v.stage = PrepareStage::started;

@@ -162,9 +162,9 @@ struct PreparedVoice {
   double snr_db = 0;
 };
 
-// Prepares `input` (opened, nothing read yet) with `options`, which must
-// have passed resolve_options.
-PreparedVoice prepare_voice(AudioFile& input, const PrepareOptions& options);
+// Prepares `input` (opened, nothing read yet) with `options` and the
+// settings resolve_options made of them.
+PreparedVoice prepare_voice(AudioFile& input, const PrepareOptions& options, const VoiceSettings& settings);
 
 // What prepare_voice found and did, one fact a line, as far as it got.
 std::vector<std::string> prepare_report(const PreparedVoice& voice, const PrepareOptions& options);

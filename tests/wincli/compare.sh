@@ -68,8 +68,8 @@ info-json        digits  0       info --json --machine linndrum kick.bin drum.fl
 overwrite        exact   0       prepare --machine linndrum drum.flac kick.bin
 same-file        exact   1       listen kick.bin ./kick.bin
 bad-input        exact   2       prepare notsound.wav out.bin
-folder           exact   2       prepare sets.v2 out.bin
-info-folder      exact   2       info sets.v2 kick.bin
+folder           exact   1       prepare sets.v2 out.bin
+info-folder      exact   1       info sets.v2 kick.bin
 usage            exact   64      prepare --bogus drum.flac out.bin
 unicode-prepare  exact   0       prepare Ärger-ドラム.wav Bäss-ü-neu.bin
 unicode-wav2dmx  exact   0       wav2dmx Ärger-ドラム.wav Bäss-ü-neu.bin
