@@ -89,8 +89,13 @@ EMSCRIPTEN_KEEPALIVE WebResult* qx_tables() {
   const PrepareOptions defaults;
   t["defaults"] = {{"fade", defaults.fade_ms}, {"encoder", "dac"}};
   t["options"] = json::array();
-  for (const OptionSpec* o = prepare_options; o->name; o++)
-    t["options"].push_back({{"name", o->name}, {"value", o->value ? o->value : ""}, {"help", o->help}});
+  for (const OptionSpec* o = prepare_options; o->name; o++) {
+    // "%R" in an option's help stands for its limits, as in the command's help.
+    std::string help = o->help;
+    size_t at = help.find("%R");
+    if (at != std::string::npos && o->range) help.replace(at, 2, range_text(*o->range));
+    t["options"].push_back({{"name", o->name}, {"value", o->value ? o->value : ""}, {"help", help}});
+  }
   t["help"] = command_help(prepare_command);
   return finish(new WebResult, t);
 }
@@ -122,18 +127,18 @@ EMSCRIPTEN_KEEPALIVE WebResult* qx_prepare(int argc, char** argv, const char* na
     facts["report"] = report;
     return fail(Outcome::unusable, "not a sound file we read: " + why);
   }
-  PreparedVoice voice = prepare_voice(*file, request.options);
+  PreparedVoice voice = prepare_voice(*file, request.options, request.settings);
   if (!request.quiet)
     for (const std::string& line : prepare_report(voice, request.options)) report.push_back(line);
   facts["report"] = report;
   if (voice.outcome != PrepareOutcome::finished)
     return fail(voice.outcome == PrepareOutcome::bad_input ? Outcome::unusable : Outcome::failed, voice.error);
-  std::vector<std::string> names = chip_file_names(output, voice.settings);
+  std::vector<std::string> names = chip_file_names(output, request.settings);
   if (!request.quiet)
-    for (const std::string& line : output_lines(names, voice.settings)) report.push_back(line);
+    for (const std::string& line : output_lines(names, request.settings)) report.push_back(line);
   facts["report"] = report;
   facts["files"] = names;
-  facts["rate"] = voice.settings.rate;
+  facts["rate"] = request.settings.rate;
   facts["kept"] = voice.kept;
   r->files = std::move(voice.files);
   r->samples = std::move(voice.preview);
