@@ -93,6 +93,8 @@ rows = [
     ('ride.ogg', ['ffmpeg', '-v', 'error', '-f', 'lavfi', '-i', 'anoisesrc=d=1.5:a=0.3,aformat=channel_layouts=stereo',
                   '-c:a', 'libvorbis', 'ride.ogg'], {'machine': 'dmx-cymbal', 'channel': '2'}),
     ('snare.wav', ['sox', '-n', '-r', '8000', '-e', 'u-law', 'snare.wav'] + synth, {'machine': 'linndrum'}),
+    ('hit.opus', ['ffmpeg', '-v', 'error', '-f', 'lavfi', '-i', 'sine=f=200:d=0.3', '-c:a', 'libopus', 'hit.opus'],
+     {'encoder': 'curve', 'rate': '26000.5'}),
 ]
 for name, make, _ in rows:
     made = run(*make)
