@@ -1,5 +1,7 @@
 # The commands on a fresh Debian machine:
 #   make test   installs what is missing, builds everything, runs every test
+#   make deps   installs the Debian packages of the build and of every test
+#               (as root; otherwise prints the apt-get line to run)
 #   make run    builds QUORIX.exe and runs it under Wine on this display
 #   make bench  times the conversions against sox and cat, and the browser page
 #               against the converter (not part of the tests)
@@ -21,22 +23,26 @@
 #               and README-windows.txt into build/release/QUORIX-VERSION-windows.zip
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all setup build build-windows winlibs build-wincli weblibs web release test test-native test-sanitize test-e2e \
-	test-wincli run demo bench fuzz install clean
+.PHONY: all deps build build-windows winlibs build-wincli weblibs web release test test-sanitize test-e2e \
+	test-wincli test-browser run demo bench fuzz install clean
 
 all: build
 
-setup:
-	@scripts/setup.sh core
+# Every apt step goes through here, DEPS naming groups of scripts/setup.sh;
+# make build and the test targets only say what is missing.
+DEPS ?= core windows wine32 winlibs web
+deps:
+	@scripts/setup.sh $(DEPS)
 
-build: setup
+build:
+	@scripts/setup.sh --check core
 	cmake --preset default >/dev/null
 	cmake --build --preset default -j $(JOBS)
 
-# QUORIX.exe twice: build/win32/QUORIX.exe for Windows users, and
-# build/win64/QUORIX.exe (with the test driver) for Wine on 64-bit Linux.
-build-windows: setup
-	@scripts/setup.sh windows
+# QUORIX.exe twice, each with the end-to-end driver of its width:
+# build/win32/QUORIX.exe for Windows users, build/win64/QUORIX.exe for Wine
+# on 64-bit Linux.
+build-windows:
 	cmake --preset win32 >/dev/null
 	cmake --build --preset win32 -j $(JOBS)
 	cmake --preset win64 >/dev/null
@@ -45,7 +51,6 @@ build-windows: setup
 # Static libraries for 64-bit Windows, built once into build/winlibs and
 # rebuilt when a version in scripts/winlibs.pins changes.
 winlibs:
-	@scripts/setup.sh winlibs
 	JOBS=$(JOBS) scripts/winlibs.sh
 
 # The converter as one static 64-bit Windows program, linked with them.
@@ -55,7 +60,7 @@ build-wincli: winlibs
 
 # Static WebAssembly libraries in build/weblibs, from the same pins, once.
 weblibs:
-	@scripts/setup.sh winlibs web
+	@scripts/setup.sh --check winlibs web
 	JOBS=$(JOBS) scripts/weblibs.sh
 
 # The browser page: the engine in WebAssembly and the page in one HTML file.
@@ -68,34 +73,39 @@ RELEASE_ZIP := build/release/QUORIX-$(VERSION)-windows.zip
 
 # What Windows users download: the 32-bit desktop program, the converter
 # and the browser page.
-release: setup build-wincli web
-	@scripts/setup.sh windows
+release: build-wincli web
 	cmake --preset win32 >/dev/null
 	cmake --build --preset win32 -j $(JOBS)
 	@scripts/release.sh $(RELEASE_ZIP)
 
-# With the browser page, which its test compares with the converter.
-test-native: build web
+# Every test is a CTest test of the native tree: the unit tests (label
+# unit), both QUORIX.exe driven under Wine on a virtual display (e2e), the
+# Windows converter under Wine against the Linux one and the release zip
+# (wincli); the last two build the Windows programs first (test
+# windows-build) and are SKIPPED where Wine or Xvfb are missing, which fails
+# in CI; the browser page in headless Chromium against the converter
+# (browser). Then the unit tests again under the sanitizers.
+test: deps
+	@$(MAKE) --no-print-directory build winlibs web
 	ctest --preset default -j $(JOBS)
+	@$(MAKE) --no-print-directory test-sanitize
 
-test-sanitize: setup
+test-sanitize:
 	cmake --preset sanitize >/dev/null
 	cmake --build --preset sanitize -j $(JOBS)
 	ctest --preset sanitize -j $(JOBS)
 
-# The desktop program under Wine and a virtual display (SKIPPED where those
-# cannot be installed, which fails in CI).
 test-e2e: build
-	@scripts/e2e.sh
+	ctest --preset e2e
 
-# The Windows converter under Wine against the Linux one, and the release
-# zip unpacked alone.
-test-wincli: build release
-	tests/wincli/compare.sh build/bin/quorix build/wincli/quorix-cli.exe $(RELEASE_ZIP)
+test-wincli: build winlibs web
+	ctest --preset wincli
 
-test: test-native test-sanitize test-e2e test-wincli
+test-browser: build web
+	ctest --preset browser
 
-run: setup
+run:
+	@$(MAKE) --no-print-directory deps DEPS="core windows"
 	@scripts/run-windows.sh
 
 # The command-line converter on a synthesised drum voice.
@@ -104,7 +114,7 @@ demo: build
 
 # Speed and memory against sox and cat; not part of the tests.
 bench: build web
-	@scripts/setup.sh bench
+	@$(MAKE) --no-print-directory deps DEPS=bench
 	python3 scripts/bench.py
 	/usr/bin/python3 scripts/bench_web.py
 
@@ -117,7 +127,7 @@ clean:
 
 FUZZ_SECONDS ?= 120
 fuzz:
-	@scripts/setup.sh core fuzz
+	@$(MAKE) --no-print-directory deps DEPS="core fuzz"
 	cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz -j $(JOBS)
 	FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/fuzz.sh

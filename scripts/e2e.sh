@@ -1,14 +1,17 @@
 #!/bin/sh
-# End-to-end tests of the desktop program: QUORIX.exe (the 64-bit build, the
-# one Wine runs on a 64-bit Linux) under Wine on a virtual X display, driven
-# by build/win64/quorix_e2e.exe. Installs what it needs (as root, on Debian),
-# builds both Windows programs, prepares the inputs and the command-line
-# converter's outputs, and cleans up every process it started.
-#
-#   scripts/e2e.sh [SCENARIO...]
-#
-# Where Wine or Xvfb cannot be had, the tests are SKIPPED, which fails in CI.
-# The screenshot and the pictures of a failed report check land in build/e2e/.
+# End-to-end tests of the desktop program, as CTest runs them:
+#   scripts/e2e.sh build [RELEASE.zip]
+#     builds QUORIX.exe and its test driver for 32 bits (build/win32, what
+#     users download) and for 64 (build/win64), and, once make winlibs has
+#     built their libraries, quorix-cli.exe and RELEASE.zip; each program
+#     must import nothing a bare Windows lacks.
+#   scripts/e2e.sh 32|64 [SCENARIO...]
+#     works build/winNN/QUORIX.exe through build/winNN/quorix_e2e.exe under
+#     Wine on a virtual X display of its own, on inputs made by sox and by the
+#     converter $QUORIX (build/bin/quorix). The screenshot and the pictures of
+#     a failed report check land in build/e2e/winNN/.
+# Where MinGW-w64, Wine or Xvfb are missing (make deps installs them), it ends
+# with 77, SKIPPED, which fails in CI.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -16,39 +19,38 @@ cd "$root"
 skip() {
   echo "e2e: SKIPPED: $1"
   [ "${CI:-}" != true ] || { echo "e2e: the end-to-end tests must run in CI"; exit 1; }
-  exit 0
+  exit 77
 }
 
-mkdir -p build
-scripts/setup.sh windows >/dev/null 2>build/e2e-setup.log ||
-  skip "MinGW-w64, Wine and Xvfb are missing and cannot be installed here ($(tail -1 build/e2e-setup.log))"
-rm -f build/e2e-setup.log
-wine64=$(command -v wine64 || echo /usr/lib/wine/wine64)
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
-[ -x "$wine64" ] && [ -x "$wineserver" ] || skip "no 64-bit Wine found"
-command -v Xvfb >/dev/null || skip "Xvfb is not installed"
-
-for preset in win32 win64; do
-  cmake --preset $preset >/dev/null
-  cmake --build --preset $preset -j 2 >/dev/null
-done
-[ -x build/bin/quorix ] || { cmake --preset default >/dev/null && cmake --build --preset default -j 2 --target quorix >/dev/null; }
-# Each build is one file that runs on a bare Windows: it may import nothing
-# but the system's own libraries.
-for build in win32:i686:pei-i386 win64:x86_64:pei-x86-64; do
-  exe=build/${build%%:*}/QUORIX.exe triplet=$(echo "$build" | cut -d: -f2)
-  $triplet-w64-mingw32-objdump -f "$exe" | grep -q "file format ${build##*:}\$" ||
-    { echo "e2e: $exe is not a ${build##*:} program"; exit 1; }
-  imports=$($triplet-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr a-z A-Z | sort -u)
-  for dll in $imports; do
-    case "$dll" in
-      KERNEL32.DLL | USER32.DLL | GDI32.DLL | COMDLG32.DLL | COMCTL32.DLL | WINMM.DLL | ADVAPI32.DLL | MSVCRT.DLL) ;;
-      *) echo "e2e: $exe needs $dll, which a bare Windows does not have"; exit 1 ;;
-    esac
+case "${1:-}" in build | 32 | 64) ;; *) echo "usage: scripts/e2e.sh build [RELEASE.zip] | 32|64 [SCENARIO...]" >&2; exit 64 ;; esac
+if [ "$1" = build ]; then
+  command -v i686-w64-mingw32-g++ >/dev/null && command -v x86_64-w64-mingw32-g++ >/dev/null ||
+    skip "MinGW-w64 is not installed"
+  presets="win32 win64"
+  [ ! -f build/winlibs/x86_64-w64-mingw32/lib/pkgconfig/sndfile.pc ] || presets="$presets wincli"
+  for preset in $presets; do
+    cmake --preset $preset >/dev/null
+    cmake --build --preset $preset -j 2
   done
-done
+  [ $# -lt 2 ] || [ ! -f build/wincli/quorix-cli.exe ] || scripts/release.sh "$2"
+  for build in win32/QUORIX.exe:PEI-I386 win64/QUORIX.exe:PEI-X86-64 wincli/quorix-cli.exe:PEI-X86-64; do
+    exe=build/${build%:*}
+    [ ! -f "$exe" ] || ! x86_64-w64-mingw32-objdump -fp "$exe" | sed -n 's/.*file format //p; s/^\s*DLL Name: //p' |
+      tr a-z A-Z | grep -vxE "${build#*:}|(KERNEL32|USER32|GDI32|MSIMG32|COMDLG32|COMCTL32|WINMM|ADVAPI32|MSVCRT)\.DLL" ||
+      { echo "e2e: $exe is not a ${build#*:} program or needs the above, which a bare Windows lacks"; exit 1; }
+  done
+  exit 0
+fi
 
-artifacts=$root/build/e2e
+bits=$1 other=64 wine=/usr/lib/wine/wine
+shift
+[ "$bits" = 32 ] || other=32 wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+[ -x "$wine" ] && [ -x "$wineserver" ] || skip "no $bits-bit Wine ($wine)"
+command -v Xvfb >/dev/null || skip "Xvfb is not installed"
+[ -f "build/win$bits/quorix_e2e.exe" ] || skip "build/win$bits is not built (scripts/e2e.sh build)"
+
+artifacts=$root/build/e2e/win$bits
 rm -rf "$artifacts"
 mkdir -p "$artifacts"
 # No dot in the scratch path: the tests put dots into names on purpose.
@@ -73,14 +75,13 @@ display=$(timeout 20 head -n 1 "$work/displayfd" || true)
 [ -n "$display" ] || { cat "$work/xvfb.log"; echo "e2e: Xvfb did not start"; exit 1; }
 export DISPLAY=":$display"
 
-# The Wine prefix, once per run: without a window manager Wine would stall
-# whenever a window hides unless its windows are unmanaged, and with no sound
-# driver PlaySoundA fails at once and quietly. The caption buttons need the
-# Marlett font inside the prefix. The tests' folders appear as drive D:.
-echo "e2e: preparing Wine on display $DISPLAY"
-timeout 180 "$wine64" wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; exit 1; }
-timeout 60 "$wine64" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-timeout 60 "$wine64" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d "" /f >/dev/null 2>&1
+# The Wine prefix, once per run: without a window manager Wine would stall whenever a
+# window hides unless its windows are unmanaged, and with no sound driver
+# PlaySoundA fails at once and quietly. The caption buttons need the Marlett
+# font inside the prefix. The tests' folders appear as drive D:.
+timeout 180 "$wine" wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log"; exit 1; }
+timeout 60 "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+timeout 60 "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d "" /f >/dev/null 2>&1
 [ ! -f /usr/share/wine/fonts/marlett.ttf ] || cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
 ln -s "$work" "$WINEPREFIX/dosdevices/d:"
 "$wineserver" -w
@@ -88,18 +89,19 @@ ln -s "$work" "$WINEPREFIX/dosdevices/d:"
 # D:\data: a drum voice, and what the command-line converter makes of it
 # with no quorix.ini to steer it. The report names the files as the
 # scenario shows them, ~ standing for the scenario's folder.
+quorix=${QUORIX:-$root/build/bin/quorix}
 mkdir -p "$work/data/noconfig" "$work/cases"
 (
   cd "$work/data"
   export QUORIX_PATH="$work/data/noconfig"
   sox -q -n -r 24000 -b 16 -c 1 kick.wav synth 0.12 sine 150-45 fade q 0.002 0.12 0.09 gain -3
-  "$root/build/bin/quorix" wav2dmx kick.wav kick.bin | sed 's/^\(Input\|Output\) file: kick/\1 file: ~\\kick/' >wav2dmx.txt
-  "$root/build/bin/quorix" dmx2wav --rate 8000 kick.bin kick-8000.wav >/dev/null
+  "$quorix" wav2dmx kick.wav kick.bin | sed 's/^\(Input\|Output\) file: kick/\1 file: ~\\kick/' >wav2dmx.txt
+  "$quorix" dmx2wav --rate 8000 kick.bin kick-8000.wav >/dev/null
 )
 
 set +e
-timeout 900 "$wine64" build/win64/quorix_e2e.exe "$(winpath "$root/build/win64/QUORIX.exe")" \
-  "$(winpath "$root/build/win32/QUORIX.exe")" "$(winpath "$artifacts")" "$@" 2>"$artifacts/wine.log"
+timeout 900 "$wine" "build/win$bits/quorix_e2e.exe" "$(winpath "$root/build/win$bits/QUORIX.exe")" \
+  "$(winpath "$root/build/win$other/QUORIX.exe")" "$(winpath "$artifacts")" "$@" 2>"$artifacts/wine.log"
 status=$?
 set -e
 [ $status -ne 124 ] || echo "e2e: the suite did not finish within 15 minutes"

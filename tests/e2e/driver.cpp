@@ -1,8 +1,11 @@
 // End-to-end tests of QUORIX.exe: start the real program and work it only as
 // a user can, checking what only the running program shows. A converted file
 // is compared with the command-line converter's output only to prove the
-// dialogs' file and settings were used.
-//   quorix_e2e QUORIX.exe QUORIX32.exe ARTIFACTS [SCENARIO...]
+// dialogs' file and settings were used. Built for 32 and for 64 bits, each
+// driving the program of its own build: the menu probe it hooks into the
+// program must be of the program's width. OTHER is the other build, for its
+// resources.
+//   quorix_e2e QUORIX.exe OTHER.exe ARTIFACTS [SCENARIO...]
 // Inputs are in D:\data, scenario folders in D:\cases (short names the
 // report shows whole); ARTIFACTS gets the screenshot and failed pictures.
 #include <windows.h>
@@ -27,7 +30,7 @@ namespace {
 typedef std::string Str;
 const char kData[] = "D:\\data", kCases[] = "D:\\cases";
 
-Str g_exe, g_exe32, g_artifacts, g_dir /* the scenario's folder */, g_error /* why a step failed */;
+Str g_exe, g_other, g_artifacts, g_dir /* the scenario's folder */, g_error /* why a step failed */;
 PROCESS_INFORMATION g_app;  // the program, while it runs
 std::vector<HWND> g_stack;  // its main window, then the dialogs open over it
 Str g_menu;                 // its menu bar as our probe read it: "Popup/Item=id" lines
@@ -292,9 +295,9 @@ bool IconIs(Resources all, int group, unsigned size, unsigned bits) {
 // Both builds carry the same resources, byte for byte, all language-neutral,
 // and the icons of the sizes and depths the window class asks for.
 bool CheckResources() {
-  Resources a = ResourcesOf(g_exe), b = ResourcesOf(g_exe32);
+  Resources a = ResourcesOf(g_exe), b = ResourcesOf(g_other);
   if (a.empty() || a.size() != b.size())
-    return Fail(Num(a.size()) + " resources in the 64-bit build, " + Num(b.size()) + " in the other");
+    return Fail(Num(a.size()) + " resources in this build, " + Num(b.size()) + " in the other");
   for (const auto& r : a) {
     if (b[r.first] != r.second) return Fail("the builds differ in resource " + r.first);
     if (r.first.substr(r.first.size() - 2) != "/0")
@@ -542,11 +545,11 @@ const std::vector<std::pair<const char*, std::vector<Step>>> kScenarios = {
 
 int main(int argc, char** argv) {
   if (argc < 4) {
-    fprintf(stderr, "usage: quorix_e2e QUORIX.exe QUORIX32.exe ARTIFACTS [SCENARIO...]\n");
+    fprintf(stderr, "usage: quorix_e2e QUORIX.exe OTHER.exe ARTIFACTS [SCENARIO...]\n");
     return 64;
   }
   setvbuf(stdout, NULL, _IONBF, 0);
-  g_exe = argv[1], g_exe32 = argv[2], g_artifacts = argv[3];
+  g_exe = argv[1], g_other = argv[2], g_artifacts = argv[3];
   SetEnvironmentVariableA("QUORIX_E2E_MENU", (g_artifacts + "\\menu.txt").c_str());
   int passed = 0, failed = 0;
   for (const auto& scenario : kScenarios) {

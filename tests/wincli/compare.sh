@@ -4,22 +4,18 @@
 # quorix-cli.exe under Wine, each in a folder of its own; both must end with
 # the row's exit status, print the same report and leave the same files.
 # Then a picture drawn under Wine must carry its text, and the release zip,
-# unpacked alone, must prepare a voice.
+# unpacked alone, must prepare a voice. Where Wine or the programs are
+# missing it ends with 77, SKIPPED, which fails in CI.
 #   tests/wincli/compare.sh LINUX-QUORIX QUORIX-CLI.EXE RELEASE.ZIP
 set -euo pipefail
 export LC_ALL=C.UTF-8 # Wine passes non-ASCII arguments unmangled only in a UTF-8 locale
-linux=$(realpath "$1") exe=$(realpath "$2") zip=$(realpath "$3")
 fail() { echo "wincli: FAILED: $*"; exit 1; }
-
-# One program that runs on a bare 64-bit Windows: it imports only the system's libraries.
-x86_64-w64-mingw32-objdump -f "$exe" | grep -q 'file format pei-x86-64' || fail "$exe is not a 64-bit program"
-dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr a-z A-Z |
-  grep -vxE '(KERNEL32|USER32|GDI32|MSIMG32|WINMM|ADVAPI32|MSVCRT)\.DLL' | tr '\n' ' ') || true
-[ -z "$dlls" ] || fail "${exe##*/} needs $dlls which a bare Windows does not have"
-
+skip() { echo "wincli: SKIPPED: $*"; [ "${CI:-}" = true ] && fail "the comparison must run in CI"; exit 77; }
 wine64=$(command -v wine64 || echo /usr/lib/wine/wine64)
 wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
-[ -x "$wine64" ] || fail "no 64-bit Wine loader (wine64); scripts/setup.sh windows installs it"
+[ -x "$wine64" ] || skip "no 64-bit Wine loader (wine64); make deps installs it"
+for f in "$2" "$3"; do [ -f "$f" ] || skip "$f is not built: make winlibs, then scripts/e2e.sh build"; done
+linux=$(realpath "$1") exe=$(realpath "$2") zip=$(realpath "$3")
 # No dot in the scratch path: a row puts dots into names on purpose.
 work=$(mktemp -d /tmp/quorixwincliXXXXXX)
 export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
