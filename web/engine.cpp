@@ -103,7 +103,8 @@ EMSCRIPTEN_KEEPALIVE WebResult* qx_tables() {
 // prepare: `argv` is the converter's options (no file names), `name` the
 // sample's file name, `output` the image's. Facts: status (the converter's
 // exit status), error (its one line), report (its lines), files (their
-// names), rate (the card's clock) and kept (sound samples in the region);
+// names), rate (the card's clock), kept (sound samples in the region) and
+// trimmed (the sample's frames of leading silence dropped);
 // the files in address order, and what the card plays, at `rate`.
 EMSCRIPTEN_KEEPALIVE WebResult* qx_prepare(int argc, char** argv, const char* name, const char* output,
                                            const uint8_t* data, size_t size) {
@@ -140,6 +141,7 @@ EMSCRIPTEN_KEEPALIVE WebResult* qx_prepare(int argc, char** argv, const char* na
   facts["files"] = names;
   facts["rate"] = request.settings.rate;
   facts["kept"] = voice.kept;
+  facts["trimmed"] = voice.trimmed;
   r->files = std::move(voice.files);
   r->samples = std::move(voice.preview);
   return finish(r, facts);

@@ -169,7 +169,7 @@ async function prepareSample() {
     if (r.facts.status !== 0) {
       $('prepare-error').textContent = r.facts.error;
     } else {
-      played.card = { rate: r.facts.rate, samples: r.samples };
+      played.card = { rate: r.facts.rate, samples: r.samples, kept: r.facts.kept, trimmed: r.facts.trimmed };
       if (r.files.length === 1) {
         offer(r.files[0].name, r.files[0].bytes);
       } else {
@@ -195,9 +195,12 @@ async function prepareSample() {
 function drawSample() {
   const { card, original } = played;
   const empty = new Float32Array(0);
-  // The part of the sample the region holds: as long as what the card plays.
-  const fits = card && original ? Math.round((card.samples.length / card.rate) * original.rate) : Infinity;
-  drawWave($('input-wave'), original ? original.samples : empty, (i) => (i < fits ? fitColour : cutColour));
+  // The part of the sample in the region: after the leading silence --trim
+  // drops, as long as the sound the image holds.
+  const from = card ? card.trimmed : 0;
+  const to = card && original ? from + Math.round((card.kept / card.rate) * original.rate) : Infinity;
+  drawWave($('input-wave'), original ? original.samples : empty,
+    (i) => (i >= from && i < to ? fitColour : cutColour));
   drawWave($('card-wave'), card ? card.samples : empty);
 }
 
