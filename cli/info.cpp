@@ -29,7 +29,8 @@ static Outcome run_info(const ParsedArgs& args) {
   if (!in.plot.empty() && files.size() != 1) return say(me, Outcome::usage, "--plot draws one FILE; give only one");
   if (!in.plot.empty() && !plan_outputs(files, {in.plot}, &why)) return say(me, Outcome::cannot_write, why);
   InspectOptions options;
-  options.image.machine = options.sound.machine = in.machine;
+  options.image.machine = in.machine;
+  options.sound.machine = in.machine ? in.machine : default_machine;
   options.image.rate = options.sound.rate = in.rate;
   options.image.code = in.code;
   options.image.code_given = in.code_given;
@@ -57,7 +58,7 @@ static Outcome run_info(const ParsedArgs& args) {
     if (!draw) return say(me, Outcome::failed, in.plot + ": " + error);
     bool drawn = r.kind == FileKind::image
                      ? draw->image(r.name, r.bytes.data(), r.image, in.plot_size, &png, &why)
-                     : draw->sound(r.name, r.sound, *fit_of(r.sound, in.machine), in.plot_size, &png, &why);
+                     : draw->sound(r.name, r.sound, *fit_of(r.sound, options.sound.machine), in.plot_size, &png, &why);
     if (!drawn) return say(me, Outcome::failed, in.plot + ": " + why);
     if (!write_output(in.plot, png.data(), png.size(), &why)) return say(me, Outcome::cannot_write, why);
   }

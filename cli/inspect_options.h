@@ -10,15 +10,15 @@
 #include "voice/prepare.h"
 
 #define QUORIX_INSPECT_OPTIONS                                                                   \
-  {"machine", "NAME", "the machine the image is for (default dmx; see quorix machines):\n"     \
-                      "its code, clock and region size"},                                      \
+  {"machine", "NAME", "the machine the image is for (default: a factory chip's own\n"          \
+                      "card, else dmx; see quorix machines): its code, clock and region size"}, \
       {"rate", "HZ", "the card's clock, %R (default the machine's)", &rate_range},             \
       {"code", "CODE", "read the image as u255, linear or linear-inverted\n(default the machine's code)"}, \
       {"plot", "FILE.png", "also draw the waveform"},                                          \
       {"plot-size", "WxH", "the picture's size in pixels, 320x200 to 10000x4000\n(default 1000x360)"}
 
 struct InspectArgs {
-  const Machine* machine = default_machine;
+  const Machine* machine = nullptr;  // not given
   double rate = 0;  // 0: the machine's
   bool code_given = false;
   SampleCode code = SampleCode::u255;

@@ -42,11 +42,8 @@ static Outcome run_listen(const ParsedArgs& args) {
   if (args.names.size() < 2) return say(me, Outcome::usage, "IMAGE and OUTPUT.wav are both needed");
   if (args.names.size() > 2) return say(me, Outcome::usage, "too many file names: " + args.names[2]);
   const std::string &image_name = args.names[0], &output = args.names[1];
-  const Machine* machine = in.machine;
-  const SampleCode code = in.code_given ? in.code : machine->code;
-  const double rate = in.rate ? in.rate : machine->rate;
-  if (curve && code != SampleCode::u255)
-    return say(me, Outcome::usage, std::string("--curve decodes u255 only, not ") + code_name(code));
+  if (curve && in.code_given && in.code != SampleCode::u255)
+    return say(me, Outcome::usage, std::string("--curve decodes u255 only, not ") + code_name(in.code));
   std::vector<std::string> outputs = {output};
   if (!in.plot.empty()) outputs.push_back(in.plot);
   if (!plan_outputs({image_name}, outputs, &why)) return say(me, Outcome::cannot_write, why);
@@ -56,6 +53,13 @@ static Outcome run_listen(const ParsedArgs& args) {
   FileClass c = classify_file(source.head.data(), source.head.size(), source.size);
   if (c.kind == FileKind::sound) return say(me, Outcome::unusable, image_name + ": a sound file (" + c.error + "), not an EPROM image");
   if (c.kind != FileKind::image) return say(me, Outcome::unusable, image_name + ": " + c.error);
+  // Without --machine, a factory chip is played on its own card.
+  const Machine* machine =
+      in.machine ? in.machine : analyse_image(source.head.data(), source.head.size(), ImageOptions()).machine;
+  const SampleCode code = in.code_given ? in.code : machine->code;
+  const double rate = in.rate ? in.rate : machine->rate;
+  if (curve && code != SampleCode::u255)
+    return say(me, Outcome::usage, std::string("--curve decodes u255 only, not ") + code_name(code));
 
   ListenOptions listen;
   listen.code = code;

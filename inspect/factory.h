@@ -6,6 +6,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include <vector>
+
 #include "inspect/checksum.h"
 
 struct FactoryImage {
@@ -16,6 +18,9 @@ struct FactoryImage {
   uint32_t crc32;
   const char* sha1;  // lower-case hex
   const char* note;  // more an owner should know, or null
+  // The machine preset (quorix machines) whose card plays the chip, whose
+  // code and region it is read with; null when none fits.
+  const char* preset;
 };
 
 struct FactoryTable {
@@ -31,3 +36,11 @@ extern const FactoryTable factory_voices;
 // by the LinnDrum's sidestick, which has the same CRC-32 as the DMX's
 // stik.u7.
 const FactoryImage* match_factory(const FactoryTable& table, uint64_t size, const Checksums& sums);
+
+// When `size` bytes are two or more pieces of one chip size of `table`,
+// each matching an entry, the pieces in address order; else empty.
+struct FactoryPiece {
+  uint32_t offset;
+  const FactoryImage* chip;
+};
+std::vector<FactoryPiece> match_factory_pieces(const FactoryTable& table, const uint8_t* data, size_t size);

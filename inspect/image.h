@@ -25,14 +25,20 @@ const char* likely_code_name(LikelyCode code);  // "u255", "linear", "erased", "
 struct CodeGuess {
   LikelyCode code = LikelyCode::not_audio;
   std::string reason;  // one line, for people
+  // False when the bytes leave u255 and linear close: the code is then the
+  // better of the two, and `doubt` says why it is not sure.
+  bool sure = true;
+  std::string doubt;
 };
 
-// Judges the code from the bytes alone. A waveform moves in small steps
-// when its bytes are decoded with the right code; decoded with the wrong
-// one, every zero crossing becomes a jump across the whole range. So both
-// readings are tried and the smoother one wins; when neither is smooth
-// the bytes are no sampled sound. Runs of erased bytes (0xFF) are left
-// out; an image of nothing else is erased.
+// Judges the code from the bytes alone. Sound swings as far down as up
+// and crosses zero from quiet samples; decoded with the wrong code, the
+// quiet samples of one sign land near full scale of the other, so the
+// two signs no longer look alike and every zero crossing becomes a leap.
+// Both readings are measured and the one that looks like sound wins; bytes
+// spread evenly like noise in both are no sampled sound. Runs of erased
+// bytes (0xFF) and of padding (0x80, 0x00) are left out; an image of
+// little else is erased or silent.
 CodeGuess guess_code(const uint8_t* data, size_t size);
 
 
@@ -49,7 +55,9 @@ struct RegionFacts {
 };
 
 struct ImageOptions {
-  const Machine* machine = default_machine;
+  // The machine the image is read for; null: a factory voice's own card,
+  // else default_machine.
+  const Machine* machine = nullptr;
   double rate = 0;                     // Hz; 0 takes the machine's
   SampleCode code = SampleCode::u255;  // how the bytes are decoded (with code_given)
   bool code_given = false;             // else the machine's code
@@ -61,6 +69,10 @@ struct ImageFacts {
   const Eprom* eprom = nullptr;  // the EPROM of exactly this size, or null
   Checksums sums;
   const FactoryImage* factory = nullptr;
+  // When the image is several factory chips of one size joined in
+  // address order (a cymbal's four 2732s in one 27128), each of them;
+  // else empty.
+  std::vector<FactoryPiece> factory_pieces;
   CodeGuess guess;
   const Machine* machine = nullptr;
   SampleCode code = SampleCode::u255;

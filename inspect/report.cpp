@@ -48,10 +48,26 @@ static std::string image_text(const FileReport& r) {
   if (f.factory) {
     t += strprintf("  factory voice: %s %s (%s)\n", f.factory->machine, f.factory->voice, f.factory->file);
     if (f.factory->note) t += strprintf("  factory note: %s\n", f.factory->note);
+  } else if (!f.factory_pieces.empty()) {
+    // Stock chips burned together into one larger EPROM: each is named
+    // with its address, so a set out of order or one chip short shows.
+    std::string files, offsets;
+    for (const FactoryPiece& p : f.factory_pieces) {
+      files += (files.empty() ? "" : ", ") + std::string(p.chip->file);
+      offsets += strprintf("%s0x%04X", offsets.empty() ? "" : ", ", p.offset);
+    }
+    t += strprintf("  factory voice: %zu factory chips joined: %s at %s\n", f.factory_pieces.size(),
+                   files.c_str(), offsets.c_str());
+    for (const FactoryPiece& p : f.factory_pieces)
+      t += strprintf("  factory chip at 0x%04X: %s %s (%s)\n", p.offset, p.chip->machine, p.chip->voice,
+                     p.chip->file);
   } else {
     t += "  factory voice: none known\n";
   }
-  t += strprintf("  likely code: %s; %s\n", likely_code_name(f.guess.code), f.guess.reason.c_str());
+  const char* likely = likely_code_name(f.guess.code);
+  t += f.guess.sure ? strprintf("  likely code: %s; %s\n", likely, f.guess.reason.c_str())
+                    : strprintf("  likely code: %s (unsure: %s); %s\n", likely, f.guess.doubt.c_str(),
+                                f.guess.reason.c_str());
   t += strprintf("  read as: %s for %s at %g Hz, %u-byte regions\n", code_name(f.code), f.machine->name,
                  f.rate, f.machine->region);
   for (size_t i = 0; i < f.regions.size(); i++) {
@@ -120,7 +136,18 @@ static json image_json(const ImageFacts& f) {
                     {"note", f.factory->note ? json(f.factory->note) : json(nullptr)}};
   else
     j["factory"] = nullptr;
-  j["likely_code"] = {{"code", likely_code_name(f.guess.code)}, {"reason", f.guess.reason}};
+  json pieces = json::array();
+  for (const FactoryPiece& p : f.factory_pieces)
+    pieces.push_back({{"offset", p.offset},
+                      {"voice", p.chip->voice},
+                      {"file", p.chip->file},
+                      {"machine", p.chip->machine},
+                      {"note", p.chip->note ? json(p.chip->note) : json(nullptr)}});
+  j["factory_chips"] = pieces;
+  j["likely_code"] = {{"code", likely_code_name(f.guess.code)},
+                      {"reason", f.guess.reason},
+                      {"sure", f.guess.sure},
+                      {"doubt", f.guess.sure ? json(nullptr) : json(f.guess.doubt)}};
   j["machine"] = f.machine->name;
   j["code"] = code_name(f.code);
   j["rate"] = f.rate;

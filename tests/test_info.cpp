@@ -98,7 +98,7 @@ TEST_F(Info, JsonForScripts) {
   expect(img,
          {{"file", "image.bin"}, {"kind", "image"}, {"size", 8192}, {"eprom", "2764"}, {"machine", "dmx"},
           {"code", "u255"}, {"rate", 27200}, {"factory", nullptr}},
-         {"crc32", "sha1", "likely_code", "region_size", "warnings"});
+         {"crc32", "sha1", "factory_chips", "likely_code", "region_size", "warnings"});
   ASSERT_EQ(img["regions"].size(), 2u);
   expect(img["regions"][0], {{"peak_dbfs", nullptr}}, {});  // silent
   expect(img["regions"][1],

@@ -2,6 +2,8 @@
 #include <math.h>
 
 #include "inspect/image.h"
+#include "inspect/inspect.h"
+#include "inspect/report.h"
 #include "test_util.h"
 #include "voice/dac.h"
 
@@ -25,9 +27,9 @@ TEST_F(Inspect, ChecksumsAndFactoryMatch) {
   std::string other_sha1 = facts.sums.sha1;
   other_sha1[0] = other_sha1[0] == '0' ? '1' : '0';
   const FactoryImage entries[] = {
-      {"Wrong size", "a.u7", "Test", 2048, facts.sums.crc32, facts.sums.sha1.c_str(), nullptr},
-      {"Same CRC-32 only", "b.u7", "Test", 4096, facts.sums.crc32, other_sha1.c_str(), nullptr},
-      {"Our voice", "ours.u7", "Test", 4096, facts.sums.crc32, facts.sums.sha1.c_str(), nullptr},
+      {"Wrong size", "a.u7", "Test", 2048, facts.sums.crc32, facts.sums.sha1.c_str(), nullptr, nullptr},
+      {"Same CRC-32 only", "b.u7", "Test", 4096, facts.sums.crc32, other_sha1.c_str(), nullptr, nullptr},
+      {"Our voice", "ours.u7", "Test", 4096, facts.sums.crc32, facts.sums.sha1.c_str(), nullptr, nullptr},
   };
   const FactoryTable table = {entries, 3};
   ImageOptions options;
@@ -37,12 +39,12 @@ TEST_F(Inspect, ChecksumsAndFactoryMatch) {
   EXPECT_STREQ(found->voice, "Our voice");
 }
 
-Bytes Encode(const std::vector<double>& wave, SampleCode code) {
-  Bytes b(4096, 0x80);
+// The wave from byte 1 of a 4096-byte region, the rest `pad`.
+Bytes Encode(const std::vector<double>& wave, SampleCode code, uint8_t pad = 0x80,
+             Encoder encoder = Encoder::dac) {
+  Bytes b(4096, pad);
   for (size_t i = 0; i < wave.size() && i + 1 < b.size(); i++)
-    b[i + 1] = code == SampleCode::u255
-                   ? dac76_nearest(wave[i] * 8031)
-                   : (uint8_t)lround(128 + std::max(-128.0, std::min(127.0, wave[i] * 128)));
+    b[i + 1] = encode_level(wave[i], code, encoder);
   return b;
 }
 
@@ -53,16 +55,22 @@ std::vector<double> Kick(void) {
   return w;
 }
 
-// Differenced noise: as rough as noise itself, which a smoothness test alone misjudges.
-std::vector<double> HiHat(void) {
+// White noise dying out linearly over `n` samples from `level`, or steady.
+std::vector<double> Burst(int n, double level, uint32_t x, bool fade = true) {
   std::vector<double> w;
-  uint32_t x = 12345;
-  double prev = 0;
-  for (int i = 0; i < 2500; i++) {
+  for (int i = 0; i < n; i++) {
     x = x * 1664525u + 1013904223u;
-    double n = (x >> 8) / 8388608.0 - 1;
-    w.push_back(0.5 * (n - prev) * exp(-i / 500.0));
-    prev = n;
+    w.push_back(level * ((x >> 8) / 8388608.0 - 1) * (fade ? 1 - (double)i / n : 1));
+  }
+  return w;
+}
+
+// A 10 ms rim click (1800 Hz square) on a slow swing, one-sided for thousands of samples.
+std::vector<double> RimSlowTail(double swing, double hz, double phase) {
+  std::vector<double> w(4095);
+  for (size_t i = 0; i < w.size(); i++) {
+    w[i] = swing * sin(phase + 2 * M_PI * hz * i / 27200) * (1 - i / 8160.0);
+    if (i < 272) w[i] += 0.3 * ((i * 1800 / 13600) % 2 ? 1 : -1) * (1 - i / 272.0);
   }
   return w;
 }
@@ -74,11 +82,16 @@ TEST_F(Inspect, CodeFromTheBytes) {
     const char* what;
     Bytes image;
     LikelyCode code;
+    bool sure = true;
   } cases[] = {
-      {"u255 kick", Encode(Kick(), SampleCode::u255), LikelyCode::u255},
-      {"u255 hi-hat", Encode(HiHat(), SampleCode::u255), LikelyCode::u255},
-      {"linear kick", Encode(Kick(), SampleCode::linear), LikelyCode::linear},
-      {"linear hi-hat", Encode(HiHat(), SampleCode::linear), LikelyCode::linear},
+      // Each of these fooled a guess by smoothness and exact pairing.
+      {"u255 short noise burst", Encode(Burst(800, 0.5, 2), SampleCode::u255), LikelyCode::u255},
+      {"u255 rim, slow tail", Encode(RimSlowTail(0.5, 8, 2), SampleCode::u255), LikelyCode::u255},
+      // Unsure: its loud square click crosses zero in smaller steps read as u255.
+      {"linear rim, slow tail", Encode(RimSlowTail(0.6, 5, 4), SampleCode::linear), LikelyCode::linear,
+       false},
+      {"u255 curve, 0x00 padding", Encode(Burst(3000, 0.5, 8), SampleCode::u255, 0x00, Encoder::curve),
+       LikelyCode::u255},
       {"erased", Bytes(4096, 0xFF), LikelyCode::erased},
       {"mostly erased", erased_tail, LikelyCode::erased},
       {"random", Noise(4096, 3), LikelyCode::not_audio},
@@ -88,8 +101,63 @@ TEST_F(Inspect, CodeFromTheBytes) {
   for (const auto& c : cases) {
     CodeGuess g = guess_code(c.image.data(), c.image.size());
     EXPECT_EQ(likely_code_name(g.code), std::string(likely_code_name(c.code))) << c.what << ": " << g.reason;
+    EXPECT_EQ(g.sure, c.sure) << c.what << ": " << g.doubt;
     EXPECT_FALSE(g.reason.empty()) << c.what;
   }
+  // Linear hiss clipped at both ends, and loud steady hiss brightened,
+  // read as plausible u255 hiss too: whichever code wins, not surely.
+  std::vector<double> clipped = Burst(4096, 3, 11), steady = Burst(4096, 0.85, 12, false);
+  for (int pass = 0; pass < 2; pass++)
+    for (size_t i = steady.size() - 1; i > 0; i--) steady[i] = (steady[i] - steady[i - 1]) / 1.4;
+  for (int k = 0; k < 2; k++) {
+    Bytes image = Encode(k ? steady : clipped, SampleCode::linear);
+    EXPECT_FALSE(guess_code(image.data(), image.size()).sure) << (k ? "steady" : "clipped");
+  }
+}
+
+// A factory voice is read as its card, whatever its bytes look like, and
+// chips joined in address order are named one by one; the user's
+// --machine and --code still win, and an unsure guess warns of nothing.
+TEST_F(Inspect, FactoryCardAndJoinedChips) {
+  Bytes a = Encode(Burst(1400, 1, 5), SampleCode::linear), b = Encode(Burst(3000, 1, 6), SampleCode::linear);
+  a.resize(2048), b.resize(2048);
+  Checksums sa = checksum(a.data(), a.size()), sb = checksum(b.data(), b.size());
+  const FactoryImage entries[] = {
+      {"Perc A", "a.u1", "Test", 2048, sa.crc32, sa.sha1.c_str(), nullptr, "dmx-perc"},
+      {"Perc B", "b.u2", "Test", 2048, sb.crc32, sb.sha1.c_str(), nullptr, "dmx-perc2"},
+  };
+  const FactoryTable table = {entries, 2};
+  ImageOptions options;
+  options.factory = &table;
+  Bytes joined = a;
+  joined.insert(joined.end(), b.begin(), b.end());
+  auto warned = [](const ImageFacts& f) {
+    return std::any_of(f.warnings.begin(), f.warnings.end(),
+                       [](const std::string& w) { return w.find("--code") != std::string::npos; });
+  };
+  FileReport r;  // joined chips of two cards: no one card, but one code
+  r.kind = FileKind::image;
+  r.image = analyse_image(joined.data(), joined.size(), options);
+  ImageFacts f = analyse_image(a.data(), a.size(), options);
+  EXPECT_EQ(std::make_pair(f.machine, r.image.machine),
+            std::make_pair(find_machine("dmx-perc"), default_machine));
+  for (const ImageFacts* g : {&f, &r.image}) {
+    EXPECT_EQ(g->guess.code, LikelyCode::u255) << g->guess.reason;
+    EXPECT_FALSE(warned(*g));
+  }
+  EXPECT_NE(report_text(r).find("factory chips joined: a.u1, b.u2 at 0x0000, 0x0800\n"), std::string::npos);
+  joined[3000] ^= 1;  // one piece no longer a factory chip: none named
+  EXPECT_TRUE(analyse_image(joined.data(), joined.size(), options).factory_pieces.empty());
+
+  options.machine = find_machine("dmx"), options.code = SampleCode::linear, options.code_given = true;
+  f = analyse_image(a.data(), a.size(), options);
+  EXPECT_EQ(std::make_pair(f.machine, f.code), std::make_pair(find_machine("dmx"), SampleCode::linear));
+
+  Bytes few = Encode(Burst(60, 1, 7), SampleCode::linear);  // too few samples to be sure
+  f = analyse_image(few.data(), few.size(), ImageOptions());
+  EXPECT_EQ(std::make_pair(f.guess.code, f.guess.sure), std::make_pair(LikelyCode::linear, false))
+      << f.guess.reason;
+  EXPECT_FALSE(warned(f));
 }
 
 TEST_F(Inspect, RegionFacts) {
