@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "cli/inspect_options.h"
 #include "cli/options.h"
 #include "cli/prepare.h"
 #include "voice/audio.h"
@@ -58,10 +59,26 @@ static std::vector<std::string> output_lines(const std::vector<std::string>& nam
   return lines;
 }
 
+// The options of a command's table, each with its help as the command's help
+// gives it ("%R" in it stands for the option's limits).
+static json option_list(const OptionSpec* specs) {
+  json list = json::array();
+  for (const OptionSpec* o = specs; o->name; o++) {
+    std::string help = o->help;
+    size_t at = help.find("%R");
+    if (at != std::string::npos && o->range) help.replace(at, 2, range_text(*o->range));
+    list.push_back({{"name", o->name}, {"value", o->value ? o->value : ""}, {"help", help}});
+  }
+  return list;
+}
+
+// The options info and listen share.
+static const OptionSpec inspect_options[] = {QUORIX_INSPECT_OPTIONS, {nullptr, nullptr, nullptr}};
+
 extern "C" {
 
 // The machine table, the EPROMs, the codes and the limits, defaults and
-// help of prepare's options, so that the page offers what the converter
+// help of prepare's options (and of the options info and listen share), so that the page offers what the converter
 // accepts.
 EMSCRIPTEN_KEEPALIVE WebResult* qx_tables() {
   json t;
@@ -88,14 +105,8 @@ EMSCRIPTEN_KEEPALIVE WebResult* qx_tables() {
                  {"gain", range(gain_range)},   {"fade", range(fade_range)}};
   const PrepareOptions defaults;
   t["defaults"] = {{"fade", defaults.fade_ms}, {"encoder", "dac"}};
-  t["options"] = json::array();
-  for (const OptionSpec* o = prepare_options; o->name; o++) {
-    // "%R" in an option's help stands for its limits, as in the command's help.
-    std::string help = o->help;
-    size_t at = help.find("%R");
-    if (at != std::string::npos && o->range) help.replace(at, 2, range_text(*o->range));
-    t["options"].push_back({{"name", o->name}, {"value", o->value ? o->value : ""}, {"help", help}});
-  }
+  t["options"] = option_list(prepare_options);
+  t["inspect_options"] = option_list(inspect_options);
   t["help"] = command_help(prepare_command);
   return finish(new WebResult, t);
 }

@@ -31,6 +31,7 @@ const optionControls = [
 
 let tables = null;
 let sample = null; // {name, bytes}
+let image = null; // the File last dropped to be looked into
 let played = { card: null, original: null }; // {rate, samples}
 let audio = null;
 let source = null;
@@ -58,6 +59,9 @@ function buildForm() {
     $('machine').append(option);
   }
   $('prepare-help').textContent = tables.help;
+  $('image-machine').append(element('option', { value: '' }, 'the default'),
+    ...tables.machines.map((m) => element('option', { value: m.name }, `${m.name}: ${m.description}`)));
+  $('image-machine-hint').textContent = tables.inspect_options.find((o) => o.name === 'machine').help.replace(/\n/g, ' ');
   const fields = $('option-fields');
   const checks = element('div', { class: 'checks' });
   for (const c of optionControls) {
@@ -118,11 +122,10 @@ function formOptions() {
   return options;
 }
 
-// The options info and listen share with prepare: the machine, its clock
-// and its code.
+// The options of info and listen: the machine the image is for, or the
+// converter's default (a factory chip's own card).
 function readingOptions() {
-  const o = formOptions();
-  return { machine: o.machine, rate: o.rate, code: o.code };
+  return { machine: $('image-machine').value };
 }
 
 function showLines(list, lines) {
@@ -238,6 +241,7 @@ async function takeSample(file) {
 
 async function inspectImage(file) {
   if (!file) return;
+  image = file;
   const engine = await enginePromise;
   const name = file.name;
   const bytes = await bytesOf(file);
@@ -326,6 +330,7 @@ async function start() {
   $('stop').addEventListener('click', stop);
   dropZone($('sample-drop'), $('sample'), (file) => takeSample(file));
   dropZone($('image-drop'), $('image'), (file) => task(() => inspectImage(file)));
+  $('image-machine').addEventListener('change', () => { if (image) task(() => inspectImage(image)); });
   // Dropped anywhere else, a file would replace the page.
   window.addEventListener('dragover', (e) => e.preventDefault());
   window.addEventListener('drop', (e) => e.preventDefault());
