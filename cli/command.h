@@ -38,6 +38,7 @@ extern const Command wav2dmx_command;
 extern const Command dmx2wav_command;
 extern const Command machines_command;
 extern const Command prepare_command;
+extern const Command kit_command;
 extern const Command listen_command;
 extern const Command info_command;
 

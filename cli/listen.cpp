@@ -3,6 +3,8 @@
 #include <math.h>
 #include <stdio.h>
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
@@ -12,8 +14,11 @@
 #include "cli/output.h"
 #include "inspect/image.h"
 #include "inspect/inspect.h"
+#include "inspect/rom.h"
 #include "platform/files.h"
+#include "text/format.h"
 #include "voice/audio.h"
+#include "voice/layout.h"
 #include "voice/prepare.h"
 #include "voice/render.h"
 #include "voice/resample.h"
@@ -30,6 +35,60 @@ static const OptionSpec listen_options[] = {
     {nullptr, nullptr, nullptr},
 };
 
+// A whole ROM of a machine of several sounds: each sound from its place,
+// de-interleaved, decoded through its own code and resampled from its own
+// rate to one rate for the file.
+static Outcome listen_rom(const InspectArgs& in, const std::string& image_name, const std::string& output,
+                          std::vector<uint8_t> rom, double out_rate, bool as_float) {
+  const Command& me = listen_command;
+  std::string why;
+  if (in.rate) return say(me, Outcome::usage, "each sound of " + in.rom_machine->name + " plays at its own rate; --rate is for one-voice images");
+  if (in.pinout) {
+    if (rom.size() != in.pinout->bytes)
+      return say(me, Outcome::unusable, strprintf("%s: %zu bytes, pinout %s is for %u", image_name.c_str(), rom.size(),
+                                                  in.pinout->name.c_str(), in.pinout->bytes));
+    rom = from_eprom(rom, *in.pinout);
+  }
+  RomFacts facts;
+  if (!rom_facts(*in.rom_machine, image_name, rom, in.sound, &facts, &why))
+    return say(me, Outcome::unusable, image_name + ": " + why);
+  if (facts.sounds.empty())
+    return say(me, Outcome::unusable, image_name + ": rom " + facts.rom->name + " of " + in.rom_machine->name + " has no sound table");
+  double top = 0;
+  for (const RomSoundFacts& s : facts.sounds) top = std::max(top, s.sound->rate);
+  if (out_rate == 0) out_rate = round(top);
+  std::vector<float> samples;
+  if (!render_rom_sounds(rom, facts, out_rate, listen_gap_ms, &samples, &why))
+    return say(me, Outcome::failed, "cannot resample: " + why);
+  std::vector<OutputFile> files = {{output, {}, {}}};
+  if (!encode_wav(samples.data(), samples.size(), (int)out_rate, as_float ? WavSamples::float32 : WavSamples::pcm16,
+                  &files[0].bytes, &why))
+    return say(me, Outcome::failed, why);
+  if (!in.plot.empty()) {
+    files.push_back({in.plot, {}, {}});
+    char error[512];
+    const Plotter* draw = plotter(error, sizeof error);
+    if (!draw) return say(me, Outcome::failed, in.plot + ": " + error);
+    const std::string title = image_name + ": rom " + facts.rom->name + " of " + in.rom_machine->name;
+    if (!draw->rom(title, samples, out_rate, rom_plot_spans(facts, out_rate, listen_gap_ms), in.plot_size,
+                   &files.back().bytes, &why))
+      return say(me, Outcome::failed, in.plot + ": " + why);
+  }
+  if (!write_outputs(files, &why)) return say(me, Outcome::cannot_write, why + "; nothing was written");
+  FILE* report = output == "-" ? stderr : stdout;
+  fprintf(report, "Image: %s, %zu bytes, rom %s of %s (chosen by %s)%s\n", image_name.c_str(), rom.size(),
+          facts.rom->name.c_str(), in.rom_machine->name.c_str(), facts.chosen_by.c_str(),
+          in.pinout ? (", read through pinout " + in.pinout->name + " (" + in.pinout->sure + ")").c_str() : "");
+  std::string played;
+  for (const RomSoundFacts& s : facts.sounds)
+    played += (played.empty() ? "" : ", ") + s.sound->name + strprintf(" (%s, %g Hz)", code_name(s.sound->code), s.sound->rate);
+  fprintf(report, "Played: %s; each from its place, %d ms of silence after each\n", played.c_str(), (int)listen_gap_ms);
+  fprintf(report, "Output: %s, %zu frames (%.3f s) at %g Hz, %s\n", output.c_str(), samples.size(),
+          samples.size() / out_rate, out_rate, as_float ? "32-bit float" : "16-bit");
+  if (report == stderr) fflush(stderr);
+  return Outcome::finished;
+}
+
 static Outcome run_listen(const ParsedArgs& args) {
   const Command& me = listen_command;
   InspectArgs in;
@@ -37,7 +96,7 @@ static Outcome run_listen(const ParsedArgs& args) {
   double region = 0, out_rate = 0;
   if (!inspect_args(args, &in, &why) || !number_option(args, "region", region_number, &region, &why) ||
       !number_option(args, "out-rate", out_rate_range, &out_rate, &why))
-    return say(me, Outcome::usage, why);
+    return say(me, in.table_unreadable ? Outcome::cannot_read : Outcome::usage, why);
   const bool curve = args.has("curve"), as_float = args.has("float");
   if (args.names.size() < 2) return say(me, Outcome::usage, "IMAGE and OUTPUT.wav are both needed");
   if (args.names.size() > 2) return say(me, Outcome::usage, "too many file names: " + args.names[2]);
@@ -60,6 +119,8 @@ static Outcome run_listen(const ParsedArgs& args) {
   const double rate = in.rate ? in.rate : machine->rate;
   if (curve && code != SampleCode::u255)
     return say(me, Outcome::usage, std::string("--curve decodes u255 only, not ") + code_name(code));
+
+  if (in.rom_machine) return listen_rom(in, image_name, output, source.head, out_rate, as_float);
 
   ListenOptions listen;
   listen.code = code;
@@ -130,7 +191,10 @@ const Command listen_command = {
     "while idle and never plays it), decoded through the card's DAC, each\n"
     "followed by 100 ms of silence. OUTPUT.wav may be - (standard output; the\n"
     "summary then goes to standard error). The WAV file and the picture are\n"
-    "written whole, or neither is changed.\n",
+    "written whole, or neither is changed.\n"
+    "A ROM of a machine of several sounds (quorix machines: SOUNDS above 1) is\n"
+    "played sound by sound: each from its place, de-interleaved, decoded through\n"
+    "its own code and resampled from its own rate to the fastest one's.\n",
     listen_options,
     run_listen,
 };

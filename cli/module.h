@@ -25,6 +25,7 @@ const Command* const* tool_commands(char* error, size_t size);
 struct Plotter {
   decltype(&plot_image) image;
   decltype(&plot_sound) sound;
+  decltype(&plot_rom) rom;
 };
 
 // The plotter, or null with a one-line reason.

@@ -3,5 +3,5 @@
 
 extern "C" {
 extern const Plotter quorix_plotter;
-const Plotter quorix_plotter = {plot_image, plot_sound};
+const Plotter quorix_plotter = {plot_image, plot_sound, plot_rom};
 }

@@ -6,8 +6,12 @@
 #include <math.h>
 #include <stdio.h>
 
+#include <algorithm>
+
 #include "cli/command.h"
+#include "cli/machine_args.h"
 #include "cli/output.h"
+#include "text/format.h"
 #include "voice/audio.h"
 
 const OptionSpec prepare_options[] = {
@@ -22,20 +26,97 @@ const OptionSpec prepare_options[] = {
     {"no-cut", nullptr, "refuse a sound longer than the region (default: cut it)"},
     {"no-pad", nullptr, "write only the used bytes (default: pad with zero codes)"},
     {"trim", nullptr, "drop leading silence below -60 dBFS (default: keep it)"},
-    {"code", "CODE", "u255, linear or linear-inverted (default: the machine's)"},
+    {"code", "CODE", "u255, linear, linear-inverted, signed or linear-top6\n(default: the machine's)"},
     {"encoder", "KIND", "dac or curve (the wav2dmx curve), u255 only (default dac)"},
     {"preview", "FILE", "also write what the card plays, 16-bit WAV (default: none)"},
     {"quiet", nullptr, "print nothing but errors (default: the report)"},
+    {"sound", "NAME", "the sound of a machine of several, written into its ROM\n(quorix machines --show NAME lists them)"},
+    {"into", "ROM", "put the sound into this ROM image (a dump or an earlier run)\ninstead of a fresh one, every other byte kept; in place of OUTPUT"},
+    {"at", "OFFSET", "the first byte of a range of the ROM, decimal or 0x hex,\nfor a machine without a sound table (the RZ-1); with --length"},
+    {"length", "N", "the bytes of that range"},
+    {"eprom-pinout", "NAME", "write the image an EPROM on adapter NAME needs (and read\n--into through it); tr707-27c256 is not verified on hardware"},
+    QUORIX_MACHINES_OPTION,
     {nullptr, nullptr, nullptr},
 };
+
+static const Range offset_range = {0, 16 << 20, true, "bytes"};
+static const Range length_range = {1, 16 << 20, true, "bytes"};
+
+// The sound of the request in its ROM, from --sound or --at and --length;
+// false with the reason.
+static bool choose_sound(const ParsedArgs& args, PrepareRequest* r, std::string* why) {
+  const MachineDef& m = *r->machine;
+  if (args.has("at") != args.has("length")) return *why = "--at and --length go together", false;
+  for (const char* one_voice : {"size", "eprom", "code", "no-pad"})
+    if (args.has(one_voice))
+      return *why = std::string("--") + one_voice + " is for a one-voice image; a sound of " + m.name +
+                    " has its place and code in its ROM (quorix machines --show " + m.name + ")",
+             false;
+  if (args.has("at")) {
+    if (args.has("sound")) return *why = "--sound or --at, not both", false;
+    double at, length;
+    if (!number_option(args, "at", offset_range, &at, why) || !number_option(args, "length", length_range, &length, why))
+      return false;
+    r->rom = &m.roms[0];
+    if (at + length > r->rom->bytes)
+      return *why = strprintf("--at 0x%X --length %.0f ends outside rom %s of %u bytes", (unsigned)at, length,
+                              r->rom->name.c_str(), r->rom->bytes),
+             false;
+    r->sound = range_sound(m, *r->rom, (uint32_t)at, (uint32_t)length);
+    return true;
+  }
+  const SoundDef* s = nullptr;
+  if (const std::string* name = args.last("sound")) {
+    s = find_sound(m, *name);
+    if (!s) return *why = "machine " + m.name + " has no sound " + *name + " (" + sound_names(m) + ")", false;
+  } else {
+    s = default_sound(m);
+    if (!s)
+      return *why = m.sounds.empty() ? "machine " + m.name + " has no sound table: name a range with --at and --length"
+                                     : "machine " + m.name + " has several sounds: name one with --sound (" +
+                                           sound_names(m) + ")",
+             false;
+  }
+  r->sound = *s;
+  r->rom = find_rom(m, s->rom);
+  return true;
+}
+
+// The request's machine and, for a sound in a ROM, its place; false with
+// the reason.
+static bool choose_machine(const ParsedArgs& args, PrepareRequest* r, std::string* why) {
+  const std::string* name = args.last("machine");
+  r->machine = name ? find_machine_def(r->table, *name) : &r->table.machines.front();
+  if (!r->machine) return *why = "unknown machine (quorix machines lists them): " + *name, false;
+  const Machine* voice = nullptr;
+  for (const Machine& v : r->table.voices())
+    if (r->machine->name == v.name) voice = &v;
+  r->in_rom = !voice || args.has("sound") || args.has("at") || args.has("length") || args.has("into") ||
+              args.has("eprom-pinout");
+  if (!r->in_rom) {
+    r->options.machine = voice;
+    return true;
+  }
+  if (!choose_sound(args, r, why)) return false;
+  if (const std::string* p = args.last("eprom-pinout")) {
+    r->pinout = find_pinout(r->table, *p);
+    if (!r->pinout) return *why = "unknown EPROM pinout: " + *p, false;
+    const uint32_t copies = r->pinout->copies ? r->pinout->copies : 1;
+    if (r->pinout->bytes != r->rom->bytes * copies)
+      return *why = strprintf("pinout %s is for %u-byte images, rom %s has %u bytes", p->c_str(),
+                              r->pinout->bytes / copies, r->rom->name.c_str(), r->rom->bytes),
+             false;
+  }
+  r->view = sound_view(*r->machine, r->sound);
+  r->options.machine = &r->view;
+  return true;
+}
 
 bool prepare_request(const ParsedArgs& args, bool need_files, PrepareRequest* r, std::string* why) {
   PrepareOptions& o = r->options;
   double n;
-  if (const std::string* v = args.last("machine")) {
-    o.machine = find_machine(v->c_str());
-    if (!o.machine) return *why = "unknown machine (quorix machines lists them): " + *v, false;
-  }
+  if (!machine_table_of(args, &r->table, why, &r->table_unreadable)) return false;
+  if (!choose_machine(args, r, why)) return false;
   if (!number_option(args, "rate", rate_range, &o.rate, why)) return false;
   // --eprom and --size both set the region: the one given last counts.
   for (const ParsedArgs::Given& g : args.options) {
@@ -59,7 +140,7 @@ bool prepare_request(const ParsedArgs& args, bool need_files, PrepareRequest* r,
   }
   if (!number_option(args, "fade", fade_range, &o.fade_ms, why)) return false;
   if (const std::string* v = args.last("code")) {
-    if (!parse_code(v->c_str(), &o.code)) return *why = "unknown code (u255, linear or linear-inverted): " + *v, false;
+    if (!parse_code(v->c_str(), &o.code)) return *why = "unknown code (u255, linear, linear-inverted, signed or linear-top6): " + *v, false;
     o.code_given = true;
   }
   if (const std::string* v = args.last("encoder")) {
@@ -74,9 +155,31 @@ bool prepare_request(const ParsedArgs& args, bool need_files, PrepareRequest* r,
     if (v->empty() || *v == "-") return *why = "--preview needs a file name", false;
     r->preview = *v;
   }
+  if (r->in_rom) {
+    // --chips splits the ROM's image, not the sound's region.
+    // --into rewrites the one image it reads, whole.
+    if (args.has("into") && args.has("chips")) return *why = "--into rewrites one image; --chips splits a fresh one", false;
+    r->rom_chip = args.has("into") ? 0 : o.chip ? o.chip : r->rom->chip;
+    o.region = o.chip = 0;
+    const uint32_t bytes = r->pinout ? r->pinout->bytes : r->rom->bytes;
+    if (r->rom_chip >= bytes) r->rom_chip = 0;
+    if (r->rom_chip && bytes % r->rom_chip)
+      return *why = strprintf("rom %s of %u bytes is no whole number of %u-byte chips", r->rom->name.c_str(), bytes,
+                              r->rom_chip),
+             false;
+  }
   *why = resolve_options(o, &r->settings);
   if (!why->empty()) return false;
   if (!need_files) return true;
+  if (const std::string* v = args.last("into")) {
+    if (v->empty() || *v == "-") return *why = "--into needs the name of a ROM image file", false;
+    r->into = *v;
+    if (args.names.size() < 1) return *why = "INPUT is needed", false;
+    if (args.names.size() > 1) return *why = "--into ROM takes the place of OUTPUT: " + args.names[1], false;
+    r->input = args.names[0];
+    r->output = r->into;
+    return true;
+  }
   if (args.names.size() < 2) return *why = "INPUT and OUTPUT are both needed", false;
   if (args.names.size() > 2) return *why = "too many file names: " + args.names[2], false;
   r->input = args.names[0];
@@ -107,7 +210,9 @@ std::vector<std::string> chip_file_names(const std::string& out, const VoiceSett
 static Outcome run_prepare(const ParsedArgs& args) {
   PrepareRequest r;
   std::string why;
-  if (!prepare_request(args, true, &r, &why)) return say(prepare_command, Outcome::usage, why);
+  if (!prepare_request(args, true, &r, &why))
+    return say(prepare_command, r.table_unreadable ? Outcome::cannot_read : Outcome::usage, why);
+  if (r.in_rom) return prepare_in_rom(r);
   const VoiceSettings& s = r.settings;
   std::vector<std::string> names = chip_file_names(r.output, s);
   if (!r.preview.empty()) names.push_back(r.preview);

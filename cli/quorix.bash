@@ -20,10 +20,20 @@ _quorix() {
   fi
 
   case $prev in
-    --machine)
+    --machine | --show)
       COMPREPLY=($(compgen -W "$("$quorix" machines 2>/dev/null | awk 'NR > 1 && NF == 0 {exit} NR > 1 {print $1}')" -- "$cur"))
       return ;;
-    --code) COMPREPLY=($(compgen -W "u255 linear linear-inverted" -- "$cur")); return ;;
+    --sound)
+      # The sounds of the machine named earlier on the line.
+      local i machine=dmx
+      for ((i = 1; i < cword; i++)); do [ "${words[i]}" = --machine ] && machine=${words[i+1]}; done
+      COMPREPLY=($(compgen -W "$("$quorix" machines --show "$machine" 2>/dev/null |
+        awk '/^\[\[machine.sound\]\]/ {s = 1; next} s && /^name = / {gsub(/"/, "", $3); print $3; s = 0}')" -- "$cur"))
+      return ;;
+    --eprom-pinout) COMPREPLY=($(compgen -W "tr707-27c256 drumtraks-27256" -- "$cur")); return ;;
+    --machines | --into) COMPREPLY=($(compgen -f -- "$cur")); return ;;
+    --at | --length) return ;;
+    --code) COMPREPLY=($(compgen -W "u255 linear linear-inverted signed linear-top6" -- "$cur")); return ;;
     --encoder) COMPREPLY=($(compgen -W "dac curve" -- "$cur")); return ;;
     --eprom | --chips) COMPREPLY=($(compgen -W "2716 2732 2764 27128 27256 27512" -- "$cur")); return ;;
     --plot) COMPREPLY=($(compgen -f -X '!*.png' -- "$cur") $(compgen -d -- "$cur")); return ;;

@@ -22,7 +22,7 @@
 // here, so that a mistyped command is a usage error whether or not the
 // module loads.
 static const Command* const local_commands[] = {&wav2dmx_command, &dmx2wav_command, &machines_command};
-static const char* const tool_names[] = {"prepare", "listen", "info"};
+static const char* const tool_names[] = {"prepare", "kit", "listen", "info"};
 
 static const char help_text[] =
     "Converts WAV files to raw 8-bit EPROM images for sample-based drum\n"
@@ -47,7 +47,7 @@ static void print_usage(FILE* to) {
   const Command* const* tools = tool_commands(error, sizeof error);
   for (const Command* const* c = tools; c && *c; c++) fprintf(to, "       %s", usage_line(**c).c_str());
   fputs("       quorix [COMMAND] --help | --version\n", to);
-  if (!tools) fprintf(to, "(prepare, listen and info cannot be loaded: %s)\n", error);
+  if (!tools) fprintf(to, "(prepare, kit, listen and info cannot be loaded: %s)\n", error);
 }
 
 static int usage_error(const std::string& reason) {

@@ -3,5 +3,5 @@
 
 extern "C" {
 extern const Command* const quorix_tool_commands[];
-const Command* const quorix_tool_commands[] = {&prepare_command, &listen_command, &info_command, nullptr};
+const Command* const quorix_tool_commands[] = {&prepare_command, &kit_command, &listen_command, &info_command, nullptr};
 }

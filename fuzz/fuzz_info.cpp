@@ -31,7 +31,7 @@ const char* FuzzInfoOne(const uint8_t* data, size_t size) {
   const uint8_t flags = *data++;
   size--;
   InspectOptions options;
-  const Machine* machine = &machines[(flags & 7) % machine_count];
+  const Machine* machine = &voice_machines()[(flags & 7) % voice_machines().size()];
   options.image.machine = options.sound.machine = machine;
   static const SampleCode codes[] = {SampleCode::u255, SampleCode::linear, SampleCode::linear_inverted};
   options.image.code_given = (flags >> 3) & 3;
@@ -58,7 +58,7 @@ const char* FuzzInfoOne(const uint8_t* data, size_t size) {
     const SoundFacts& s = r.sound;
     CHECK(s.frames >= 0 && s.peak >= 0 && isfinite(s.peak) && isfinite(s.dc_offset), "sound facts");
     CHECK(fabs(s.dc_offset) <= s.peak + 1e-6, "DC offset beyond the peak");
-    CHECK(s.fits.size() == machine_count, "a fit per machine");
+    CHECK(s.fits.size() == voice_machines().size(), "a fit per machine");
     CHECK(s.envelope.low.size() <= 2048 && s.envelope.low.size() == s.envelope.high.size(), "envelope");
   } else if (r.kind == FileKind::image) {
     const ImageFacts& f = r.image;

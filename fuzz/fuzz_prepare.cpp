@@ -32,7 +32,7 @@ const char* FuzzPrepareOne(const uint8_t* data, size_t size) {
   static const uint32_t regions[] = {0, 2, 3, 64, 2048, 4096, 8192, 16384};
   static const uint32_t chips[] = {0, 2048, 4096, 8192, 16384, 0, 0, 0};
   PrepareOptions o;
-  o.machine = &machines[(data[0] & 7) % machine_count];
+  o.machine = &voice_machines()[(data[0] & 7) % voice_machines().size()];
   int code = (data[0] >> 3) & 3;
   o.code_given = code != 0;
   o.code = code == 1 ? SampleCode::u255 : code == 2 ? SampleCode::linear : SampleCode::linear_inverted;

@@ -301,7 +301,7 @@ ImageFacts analyse_image(const uint8_t* data, size_t size, const ImageOptions& o
   } else {
     f.guess = guess_code(data, size);
   }
-  f.machine = options.machine ? options.machine : factory ? factory : default_machine;
+  f.machine = options.machine ? options.machine : factory ? factory : default_machine();
   f.code = options.code_given ? options.code : f.machine->code;
   f.rate = options.rate > 0 ? options.rate : f.machine->rate;
 

@@ -401,3 +401,37 @@ bool plot_sound(const std::string& name, const SoundFacts& facts, const RegionFi
 // program). Leaks of our own are still reported.
 extern "C" const char* __lsan_default_suppressions(void);
 extern "C" const char* __lsan_default_suppressions(void) { return "leak:libfontconfig.so\n"; }
+
+bool plot_rom(const std::string& title, const std::vector<float>& played, double rate,
+              const std::vector<RomPlotSpan>& spans, PlotSize size, std::vector<uint8_t>* png, std::string* error) {
+  if (!size_ok(size, error)) return false;
+  const double period = 1 / rate;
+  Canvas c;
+  if (!start(&c, size, title, played.size() * period, error)) return false;
+  cairo_t* cr = c.cr;
+  const Frame& f = c.frame;
+  // Alternate shades tell neighbouring sounds apart; the gaps stay white.
+  for (size_t k = 0; k < spans.size(); k++)
+    band(&c, spans[k].t0, spans[k].t1, k % 2 ? padding_fill : fits_fill, "");
+  waveform(&c, played.size(), period, [&](size_t i) { return std::make_pair((double)played[i], (double)played[i]); });
+  bool any_bad = false;
+  for (size_t k = 0; k < spans.size(); k++) {
+    const RomPlotSpan& s = spans[k];
+    double x0 = f.x(s.t0), x1 = f.x(s.t1);
+    // Staggered in two rows, so that short neighbours keep their names.
+    double y = f.top + (k % 2 ? 1.8 : 0.5) * f.font;
+    if (text_width(cr, s.label) + 0.4 * f.font < std::max(x1 - x0, f.x(k + 2 < spans.size() ? spans[k + 2].t0 : f.t_end) - x0))
+      label(cr, x0 + 0.2 * f.font, y, s.label, 0, 1, ink);
+    if (!s.has_idle) continue;
+    Rgb mark = s.idle_is_zero ? good : bad;
+    any_bad = any_bad || !s.idle_is_zero;
+    set(cr, mark);
+    cairo_arc(cr, x1, f.y(s.idle_level), 0.35 * f.font, 0, 2 * M_PI);
+    cairo_fill(cr);
+  }
+  frame_border(&c);
+  std::vector<std::pair<Rgb, std::string>> keys = {{wave, "DAC output"}, {good, "idle byte: zero code"}};
+  if (any_bad) keys.push_back({bad, "idle byte not zero"});
+  legend(&c, keys);
+  return finish(&c, png, error);
+}

@@ -26,3 +26,16 @@ bool plot_image(const std::string& name, const uint8_t* data, const ImageFacts& 
 // The sound with the part that fits `fit` marked.
 bool plot_sound(const std::string& name, const SoundFacts& facts, const RegionFit& fit, PlotSize size,
                 std::vector<uint8_t>* png, std::string* error);
+
+// A whole ROM of a machine of several sounds, as listen plays it: `played`
+// at `rate` (each sound resampled to it, then a gap), each sound's span
+// banded with its name and place, and its idle byte marked good or bad.
+struct RomPlotSpan {
+  double t0 = 0, t1 = 0;   // seconds in `played`
+  std::string label;       // "bd1 0x0000-0x1FFE /2"
+  bool has_idle = false;
+  bool idle_is_zero = true;
+  double idle_level = 0;   // what the DAC holds while idle
+};
+bool plot_rom(const std::string& title, const std::vector<float>& played, double rate,
+              const std::vector<RomPlotSpan>& spans, PlotSize size, std::vector<uint8_t>* png, std::string* error);

@@ -1,6 +1,7 @@
 #include "inspect/sound.h"
 
 #include <math.h>
+#include <string.h>
 
 // Folds samples into an envelope of at most 2 * bins pairs while the
 // length is still unknown (a stream need not say): whenever it fills,
@@ -81,8 +82,18 @@ SoundFacts analyse_sound(AudioFile& file, const SoundOptions& options) {
     if (fabs(mean) > fabs(f.dc_offset)) f.dc_offset = mean;
   }
   f.envelope = envelope.finish();
-  for (size_t i = 0; i < machine_count; i++) {
-    const Machine* m = &machines[i];
+  // The machine asked for may be an owner's version of a built-in one, or
+  // a card of their own (--machines): it takes the place of its namesake,
+  // or comes last.
+  std::vector<const Machine*> machines;
+  bool asked_in = false;
+  for (const Machine& each : voice_machines()) {
+    const bool asked = options.machine && strcmp(options.machine->name, each.name) == 0;
+    machines.push_back(asked ? options.machine : &each);
+    asked_in = asked_in || asked;
+  }
+  if (options.machine && !asked_in) machines.push_back(options.machine);
+  for (const Machine* m : machines) {
     RegionFit fit;
     fit.machine = m;
     fit.rate = m == options.machine && options.rate > 0 ? options.rate : m->rate;

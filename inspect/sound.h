@@ -39,7 +39,7 @@ struct SoundFacts {
 };
 
 struct SoundOptions {
-  const Machine* machine = default_machine;  // whose fit may take another rate
+  const Machine* machine = default_machine();  // whose fit may take another rate
   double rate = 0;                           // Hz for that machine; 0 takes its own
   size_t envelope_bins = 2048;
 };

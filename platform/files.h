@@ -23,6 +23,9 @@ FileType file_type(const std::string& path);
 
 // The folder part of `path` ("." when it has none) and its last name.
 void split_path(const std::string& path, std::string* folder, std::string* name);
+// True when `path` does not depend on the current folder ("/x"; on
+// Windows also "C:\x", "\\server\x" and "\x").
+bool absolute_path(const std::string& path);
 // True when two names in one folder name the same entry: equal, or on
 // Windows equal but for case, as NTFS and FAT compare them.
 bool same_name(const std::string& a, const std::string& b);
@@ -69,3 +72,11 @@ bool keep_aside(const std::string& path, std::string* aside, std::string* error)
 // Renames `from` over `to`, replacing it in one step.
 bool put_in_place(const std::string& from, const std::string& to, std::string* error);
 void remove_file(const std::string& path);
+
+// ---- The user's own settings ----
+
+// The file `name` in QUORIX's folder of the user's configuration:
+// $XDG_CONFIG_HOME/quorix (else ~/.config/quorix), on Windows
+// %APPDATA%\quorix. Empty when the system names no such folder. Whether
+// the file exists is the caller's to find out.
+std::string user_config_file(const std::string& name);

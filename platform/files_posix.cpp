@@ -42,6 +42,8 @@ void split_path(const std::string& path, std::string* folder, std::string* name)
   *name = slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+bool absolute_path(const std::string& path) { return !path.empty() && path[0] == '/'; }
+
 bool same_name(const std::string& a, const std::string& b) { return a == b; }
 
 int open_for_reading(const std::string& path, FileType* type, std::string* error) {
@@ -241,3 +243,12 @@ bool put_in_place(const std::string& from, const std::string& to, std::string* e
 }
 
 void remove_file(const std::string& path) { unlink(path.c_str()); }
+
+std::string user_config_file(const std::string& name) {
+  // The XDG base directory rule: a relative XDG_CONFIG_HOME is ignored.
+  const char* xdg = getenv("XDG_CONFIG_HOME");
+  if (xdg && xdg[0] == '/') return std::string(xdg) + "/quorix/" + name;
+  const char* home = getenv("HOME");
+  if (home && home[0]) return std::string(home) + "/.config/quorix/" + name;
+  return "";
+}

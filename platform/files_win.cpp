@@ -3,6 +3,7 @@
 // MOVEFILE_WRITE_THROUGH returns only once the move is on the disk.
 #include <fcntl.h>
 #include <io.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <windows.h>
 
@@ -61,6 +62,10 @@ void split_path(const std::string& path, std::string* folder, std::string* name)
   size_t slash = path.find_last_of("/\\:");
   *folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
   *name = slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool absolute_path(const std::string& path) {
+  return (path.size() > 1 && path[1] == ':') || (!path.empty() && (path[0] == '\\' || path[0] == '/'));
 }
 
 bool same_name(const std::string& a, const std::string& b) {
@@ -253,3 +258,9 @@ bool put_in_place(const std::string& from, const std::string& to, std::string* e
 }
 
 void remove_file(const std::string& path) { DeleteFileW(widen(path).c_str()); }
+
+std::string user_config_file(const std::string& name) {
+  const wchar_t* appdata = _wgetenv(L"APPDATA");
+  if (!appdata || !appdata[0]) return "";
+  return narrow(appdata) + "\\quorix\\" + name;
+}

@@ -3,7 +3,7 @@
 # missing. As root it runs apt-get itself; otherwise it prints the exact
 # command to run and stops. With --check first it only says what is missing.
 #   scripts/setup.sh core      compiler, CMake, GoogleTest, sox, ffmpeg, libsndfile, libsoxr,
-#                              zlib, nettle, cairo, nlohmann-json
+#                              zlib, nettle, cairo, nlohmann-json, toml++
 #   scripts/setup.sh windows   MinGW-w64, Wine, Xvfb and ImageMagick
 #   scripts/setup.sh wine32    the 32-bit half of Wine, which runs the 32-bit
 #                              QUORIX.exe users download (i386 packages)
@@ -20,10 +20,10 @@ check=false
 packages=""
 for group in "$@"; do
   case "$group" in
-    core) packages="$packages g++ cmake make pkg-config libgtest-dev sox ffmpeg python3 libsndfile1-dev libsoxr-dev zlib1g-dev nettle-dev libcairo2-dev nlohmann-json3-dev" ;;
+    core) packages="$packages g++ cmake make pkg-config libgtest-dev sox ffmpeg python3 libsndfile1-dev libsoxr-dev zlib1g-dev nettle-dev libcairo2-dev nlohmann-json3-dev libtomlplusplus-dev" ;;
     windows) packages="$packages mingw-w64 wine wine64 fonts-wine xvfb imagemagick x11-utils" ;;
     wine32) packages="$packages wine32:i386" ;;
-    winlibs) packages="$packages apt dpkg-dev debian-archive-keyring xz-utils bzip2 mingw-w64 gcc cmake make pkgconf m4 nlohmann-json3-dev" ;;
+    winlibs) packages="$packages apt dpkg-dev debian-archive-keyring xz-utils bzip2 mingw-w64 gcc cmake make pkgconf m4 nlohmann-json3-dev libtomlplusplus-dev" ;;
     fuzz) packages="$packages clang libclang-rt-dev" ;;
     bench) packages="$packages sox python3 time chromium chromium-driver python3-selenium" ;;
     # npm comes with some builds of nodejs, and as Debian's package npm otherwise.

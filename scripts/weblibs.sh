@@ -30,7 +30,7 @@ jobs=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 # resampler must compute in the page what it computes in the converter.
 cflags="-O2 -D_FORTIFY_SOURCE=0"
 # What the page links: the pins name more (the Windows pictures' cairo).
-wanted="zlib libogg opus flac libvorbis libsndfile libsoxr nettle nlohmann-json3-dev"
+wanted="zlib libogg opus flac libvorbis libsndfile libsoxr nettle nlohmann-json3-dev libtomlplusplus-dev"
 
 if [ "${1:-}" = --prefix ]; then
   echo "$prefix"
@@ -313,6 +313,22 @@ build_nlohmann-json3-dev() {
   cp -a /usr/include/nlohmann "$prefix/include/"
   sed "s|-I/usr/include|-I$prefix/include|" /usr/share/pkgconfig/nlohmann_json.pc \
     >"$prefix/lib/pkgconfig/nlohmann_json.pc"
+}
+
+build_libtomlplusplus-dev() {
+  local have
+  have=$(dpkg-query -W -f='${Version}' libtomlplusplus-dev 2>/dev/null || true)
+  [ "$have" = "${version[libtomlplusplus-dev]}" ] ||
+    die "libtomlplusplus-dev ${version[libtomlplusplus-dev]} is pinned, ${have:-none} is installed;
+  install the pinned one, or put the installed version in scripts/winlibs.pins"
+  rm -rf "$prefix/include/toml++"
+  cp -a /usr/include/toml++ "$prefix/include/"
+  # Debian's tomlplusplus.pc names its shared library; the page compiles the
+  # same headers in, header-only.
+  sed -e "s|^prefix=.*|prefix=$prefix|" -e 's|^libdir=.*|libdir=${prefix}/lib|' -e '/^Libs:/d' \
+    -e 's|^Cflags:.*|Cflags: -I${includedir} -DTOML_HEADER_ONLY=1|' \
+    "$(dpkg -L libtomlplusplus-dev | grep '/tomlplusplus.pc$')" \
+    >"$prefix/lib/pkgconfig/tomlplusplus.pc"
 }
 
 # --- The build --------------------------------------------------------------

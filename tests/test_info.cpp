@@ -117,6 +117,7 @@ TEST_F(Info, PicturesOfTheSizeAsked) {
   ASSERT_TRUE(WriteBytes(Path("image.bin"), Noise(4096, 5)));
   const std::string long_name = std::string(200, 'n') + ".bin";
   ASSERT_TRUE(WriteBytes(Path(long_name), Noise(4096, 5)));
+  ASSERT_TRUE(WriteBytes(Path("ic34.bin"), Noise(32768, 6)));
   const struct {
     Lines args;
     uint32_t width, height;
@@ -125,6 +126,7 @@ TEST_F(Info, PicturesOfTheSizeAsked) {
       {{"info", "--plot-size", "640x240", "--plot", "out.png", "tone.wav"}, 640, 240},
       {{"listen", "--plot", "out.png", "--plot-size", "2000x800", "image.bin", "out.wav"}, 2000, 800},
       {{"info", "--plot-size", "320x200", "--plot", "out.png", long_name}, 320, 200},
+      {{"info", "--machine", "tr707", "--plot-size", "800x300", "--plot", "out.png", "ic34.bin"}, 800, 300},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args[0] + " " + c.args.back());

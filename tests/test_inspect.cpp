@@ -140,7 +140,7 @@ TEST_F(Inspect, FactoryCardAndJoinedChips) {
   r.image = analyse_image(joined.data(), joined.size(), options);
   ImageFacts f = analyse_image(a.data(), a.size(), options);
   EXPECT_EQ(std::make_pair(f.machine, r.image.machine),
-            std::make_pair(find_machine("dmx-perc"), default_machine));
+            std::make_pair(find_machine("dmx-perc"), default_machine()));
   for (const ImageFacts* g : {&f, &r.image}) {
     EXPECT_EQ(g->guess.code, LikelyCode::u255) << g->guess.reason;
     EXPECT_FALSE(warned(*g));

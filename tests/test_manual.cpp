@@ -39,7 +39,7 @@ TEST(Manual, EveryCommandAndOptionAsTheHelpSays) {
   RunResult help = RunProgram({QUORIX_CLI, "--help"});
   ASSERT_EQ(help.status, 0);
   std::map<std::string, std::string> usage = Groups(help.out.substr(0, help.out.find("\n\n")), "quorix ", "quorix");
-  EXPECT_EQ(usage.size(), 6u) << help.out;  // the conversions, machines, prepare, listen, info
+  EXPECT_EQ(usage.size(), 7u) << help.out;  // the conversions, machines, prepare, kit, listen, info
   for (const auto& u : usage) {
     SCOPED_TRACE(u.first);
     ASSERT_TRUE(sections.count(u.first)) << "no section \".SS quorix " << u.first << "\"";

@@ -2,6 +2,8 @@
 
 #include <math.h>
 
+#include <algorithm>
+
 #include "convert/codec.h"
 
 static const int chord_base[8] = {0, 33, 99, 231, 495, 1023, 2079, 4191};
@@ -39,11 +41,19 @@ double code_output(uint8_t code, SampleCode kind) {
     case SampleCode::u255: return dac76_level(code) / (double)dac76_full_scale;
     case SampleCode::linear: return (code - 128) / 128.0;
     case SampleCode::linear_inverted: return (128 - code) / 128.0;
+    case SampleCode::signed_linear: return (int8_t)code / 128.0;
+    case SampleCode::linear_top6: return ((code >> 2) - 32) / 32.0;
   }
   return 0;
 }
 
-double code_full_scale(SampleCode kind) { return kind == SampleCode::u255 ? 1.0 : 127 / 128.0; }
+double code_full_scale(SampleCode kind) {
+  switch (kind) {
+    case SampleCode::u255: return 1.0;
+    case SampleCode::linear_top6: return 31 / 32.0;
+    default: return 127 / 128.0;
+  }
+}
 
 // Nearest integer, halves toward zero.
 static double round_half_down(double v) { return v >= 0 ? ceil(v - 0.5) : floor(v + 0.5); }
@@ -57,7 +67,12 @@ uint8_t encode_level(double x, SampleCode kind, Encoder encoder) {
     if (s < -32768) s = -32768;
     return (uint8_t)LinearTo_u255law((int32_t)s, 32768);
   }
+  if (kind == SampleCode::linear_top6) {
+    double step = std::min(std::max(round_half_down(x * 32), -32.0), 31.0);
+    return (uint8_t)((int)(step + 32) << 2);
+  }
   double step = round_half_down(x * 128);
+  if (kind == SampleCode::signed_linear) return (uint8_t)(int8_t)std::min(std::max(step, -128.0), 127.0);
   if (kind == SampleCode::linear_inverted) step = -step;
   double code = 128 + step;
   if (code < 0) code = 0;

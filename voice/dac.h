@@ -10,8 +10,15 @@
 // conversion; choosing the code whose real level is nearest is what makes a
 // voice sound clean on the machine.
 //
+// The linear DACs are simpler but not all alike. The TR-707's voices go
+// into a DAC08-type DAC whose output falls as the code rises (level =
+// 128 - code); its cymbal ROMs reach a 6-bit DAC through data bits 7-2 only
+// (level = (code >> 2) - 32, bits 1-0 ignored, written as 0); the RZ-1
+// stores two's complement bytes (level = (int8_t)code).
+//
 // Levels here are fractions of the DAC's full scale: 1.0 is +8031 for the
-// AM6070 and 128 steps above the offset for a linear DAC.
+// AM6070, 128 steps above the offset for an 8-bit linear DAC and 32 steps
+// for the 6-bit one.
 #pragma once
 
 #include <stdint.h>
@@ -31,8 +38,8 @@ uint8_t dac76_nearest(double level);
 double code_output(uint8_t code, SampleCode kind);
 
 // The largest level reachable with either sign: what a normalized voice's
-// peak is set to. 1.0 for u255; 127/128 for linear codes, whose positive
-// side ends one step short of the negative one.
+// peak is set to. 1.0 for u255; 127/128 for 8-bit linear codes, whose
+// one side ends one step short of the other; 31/32 for the 6-bit one.
 double code_full_scale(SampleCode kind);
 
 enum class Encoder {
@@ -41,7 +48,8 @@ enum class Encoder {
 };
 
 // The code for the level x (fraction of full scale). Linear codes round to
-// the nearest step (ties to the smaller magnitude) and clamp at 0 and 255.
+// the nearest step the DAC has (ties to the smaller magnitude) and clamp at
+// its ends.
 // Encoder::curve takes x as the 16-bit sample trunc(x * 32768) at a full
 // scale of 32768, through the very function the conversion uses, so a
 // 16-bit input gets the code the WAV-to-image conversion would give it.

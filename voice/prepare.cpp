@@ -145,8 +145,9 @@ FitResult fit_region(std::vector<float>* sound, size_t room, size_t fade) {
 static void code_range(SampleCode code, double* lo, double* hi) {
   *lo = -1;
   *hi = 1;
-  if (code == SampleCode::linear) *hi = 127 / 128.0;
+  if (code == SampleCode::linear || code == SampleCode::signed_linear) *hi = 127 / 128.0;
   if (code == SampleCode::linear_inverted) *lo = -127 / 128.0;
+  if (code == SampleCode::linear_top6) *hi = 31 / 32.0;
 }
 
 LevelResult set_level(std::vector<float>* sound, const LevelOptions& o) {
@@ -210,6 +211,8 @@ static const char* encoder_text(SampleCode code, Encoder encoder) {
       return encoder == Encoder::dac ? "nearest DAC level" : "continuous u255 curve";
     case SampleCode::linear: return "linear, rounded";
     case SampleCode::linear_inverted: return "linear inverted, rounded";
+    case SampleCode::signed_linear: return "signed linear, rounded";
+    case SampleCode::linear_top6: return "linear on the top 6 bits, rounded";
   }
   return "?";
 }

@@ -26,7 +26,7 @@
 
 // What the owner asked for; zeros mean "the machine's".
 struct PrepareOptions {
-  const Machine* machine = default_machine;
+  const Machine* machine = default_machine();
   double rate = 0;         // the card's clock in Hz (--rate)
   uint32_t region = 0;     // bytes one trigger plays (--eprom, --size)
   uint32_t chip = 0;       // bytes per EPROM file (--chips)
@@ -54,7 +54,7 @@ extern const double trim_threshold;   // -60 dBFS, as a fraction of full scale
 // The options with the machine's values filled in, and the layout of the
 // files that hold the region.
 struct VoiceSettings {
-  const Machine* machine = default_machine;
+  const Machine* machine = default_machine();
   SampleCode code = SampleCode::u255;
   Encoder encoder = Encoder::dac;
   double rate = 0;

@@ -24,6 +24,7 @@
 #include "cli/prepare.h"
 #include "voice/audio.h"
 #include "voice/machine.h"
+#include "voice/machine_table.h"
 #include "voice/prepare.h"
 
 using nlohmann::json;
@@ -83,20 +84,26 @@ extern "C" {
 EMSCRIPTEN_KEEPALIVE WebResult* qx_tables() {
   json t;
   t["machines"] = json::array();
-  for (size_t i = 0; i < machine_count; i++) {
-    const Machine& m = machines[i];
+  for (const Machine& m : voice_machines())
     t["machines"].push_back({{"name", m.name},
                              {"description", m.description},
                              {"code", code_name(m.code)},
                              {"rate", m.rate},
                              {"region", m.region},
                              {"chip", m.chip},
-                             {"default", &m == default_machine}});
+                             {"default", &m == default_machine()}});
+  // Every machine of the built-in table with its sounds, whole ROMs too.
+  t["roms"] = json::array();
+  for (const MachineDef& m : builtin_machines().machines) {
+    json sounds = json::array();
+    for (const SoundDef& s : m.sounds) sounds.push_back(s.name);
+    t["roms"].push_back({{"name", m.name}, {"description", m.description}, {"sounds", sounds}});
   }
   t["eproms"] = json::array();
   for (size_t i = 0; i < eprom_count; i++) t["eproms"].push_back({{"name", eproms[i].name}, {"bytes", eproms[i].bytes}});
   t["codes"] = json::array();
-  for (SampleCode c : {SampleCode::u255, SampleCode::linear, SampleCode::linear_inverted})
+  for (SampleCode c : {SampleCode::u255, SampleCode::linear, SampleCode::linear_inverted, SampleCode::signed_linear,
+                       SampleCode::linear_top6})
     t["codes"].push_back(code_name(c));
   // The words prepare's --encoder takes, Encoder::dac first.
   t["encoders"] = {"dac", "curve"};
@@ -129,9 +136,12 @@ EMSCRIPTEN_KEEPALIVE WebResult* qx_prepare(int argc, char** argv, const char* na
   ParsedArgs args;
   PrepareRequest request;
   std::string why;
-  if (!parse_args(prepare_options, arguments(argc, argv), &args, &why) ||
-      !prepare_request(args, false, &request, &why))
-    return fail(Outcome::usage, why);
+  if (!parse_args(prepare_options, arguments(argc, argv), &args, &why)) return fail(Outcome::usage, why);
+  if (!prepare_request(args, false, &request, &why))
+    return fail(request.table_unreadable ? Outcome::cannot_read : Outcome::usage, why);
+  // A sound placed in a whole ROM reads and writes its files itself: the
+  // page runs the command over its in-memory folder instead.
+  if (request.in_rom) return finish(r, {{"in_rom", true}});
   std::vector<std::string> report;
   if (!request.quiet) report.push_back(std::string("Input: ") + name);
   AudioFilePtr file = open_audio_memory(data, size, &why);
@@ -158,12 +168,12 @@ EMSCRIPTEN_KEEPALIVE WebResult* qx_prepare(int argc, char** argv, const char* na
   return finish(r, facts);
 }
 
-// Runs `info` or `listen` with the converter's argument list (argv[0] the
+// Runs `prepare`, `info` or `listen` with the converter's argument list (argv[0] the
 // command's name), in the module's current folder, where the page has put
 // the files. Returns the exit status; the report and the one-line errors
 // go to the module's standard output and error, which the page collects.
 EMSCRIPTEN_KEEPALIVE int qx_run(int argc, char** argv) {
-  for (const Command* c : {&info_command, &listen_command}) {
+  for (const Command* c : {&prepare_command, &info_command, &listen_command}) {
     if (argc < 1 || strcmp(argv[0], c->name) != 0) continue;
     ParsedArgs args;
     std::string why;

@@ -119,9 +119,10 @@ export class Engine {
     });
   }
 
-  // Runs the command `info` or `listen` with `args` in a fresh folder holding
-  // `inputs` (name -> bytes). {status, out, err, files: Map of new files}.
-  run(command, args, inputs) {
+  // Runs the command `prepare`, `info` or `listen` with `args` in a fresh
+  // folder holding `inputs` (name -> bytes). {status, out, err, files: Map
+  // of the new files and of the inputs named in `rewritten`}.
+  run(command, args, inputs, rewritten = []) {
     return this.#guard((m, keep) => {
       const folder = `/run${++this.#runs}`;
       const sink = { out: [], err: [] };
@@ -134,7 +135,7 @@ export class Engine {
         const status = m._qx_run(argv.length, this.#strings(m, keep, argv));
         const files = new Map();
         for (const name of chipOrder(m.FS.readdir('.'))) {
-          if (name === '.' || name === '..' || inputs.has(name)) continue;
+          if (name === '.' || name === '..' || (inputs.has(name) && !rewritten.includes(name))) continue;
           // Emscripten's umask starts at 0777, so the converter's files
           // (made with 0666 less the umask) are unreadable until given a mode.
           m.FS.chmod(name, 0o644);
@@ -176,10 +177,29 @@ export function scriptingInterface(enginePromise) {
     },
     // {files: [{name, bytes}], report: [lines], status, error}, as
     // `quorix prepare [options] NAME IMAGE` would write and print them.
+    // A sound of a whole ROM (sound, at, length, eprom-pinout, into) is
+    // prepared by the command itself; `into` may be the ROM image's bytes.
     async prepare(bytes, options = {}, name = 'sample.wav') {
       const engine = await enginePromise;
-      const r = await engine.prepare(toArguments(options), name, imageName(name), await bytesOf(bytes));
-      return { files: r.files, report: r.facts.report, status: r.facts.status, error: r.facts.error };
+      const input = await bytesOf(bytes);
+      const inputs = new Map([[name, input]]);
+      const opts = { ...options };
+      if (opts.into && typeof opts.into !== 'string') {
+        const rom = opts.into.name || 'rom.bin';
+        inputs.set(rom, await bytesOf(opts.into));
+        opts.into = rom;
+      }
+      const args = toArguments(opts);
+      const r = await engine.prepare(args, name, imageName(name), input);
+      if (!r.facts.in_rom) return { files: r.files, report: r.facts.report, status: r.facts.status, error: r.facts.error };
+      const operands = opts.into ? [name] : [name, imageName(name)];
+      const run = await engine.run('prepare', [...args, '--', ...operands], inputs, opts.into ? [opts.into] : []);
+      return {
+        files: [...run.files].map(([file, data]) => ({ name: file, bytes: data })),
+        report: run.out,
+        status: run.status,
+        error: run.status === 0 ? '' : errorLine(run),
+      };
     },
     // The object of `quorix info --json [options] NAME`.
     async info(bytes, name = 'image.bin', options = {}) {

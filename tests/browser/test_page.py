@@ -202,6 +202,20 @@ for name, _, opts in rows:
     check(images == expected, f'{name}: the page\'s download differs from the converter\'s image ({sorted(images)})')
     check(report == native.stdout.splitlines() and not error, f'{name}: the page reported {report} {error}')
 
+# A sound into a whole ROM: fresh, then into a dump (the image rewritten).
+native = run(quorix, 'prepare', '--machine', 'tr707', '--sound', 'sd2', 'tom.flac', 'rom.bin')
+rom = open(os.path.join(work, 'rom.bin'), 'rb').read()
+r = call('quorix.prepare(bytes(arguments[0]), {machine: "tr707", sound: "sd2"}, "tom.flac").then((r) =>'
+         ' done([r.status, r.report, r.files.map((f) => b64(f.bytes))]), fail);', b64file('tom.flac'))
+check(r == [0, native.stdout.replace('rom.bin', 'tom.bin').splitlines(), [base64.b64encode(rom).decode()]],
+      f'a sound into a fresh TR-707 ROM differs from the converter\'s: {str(r)[:300]}')
+native = run(quorix, 'prepare', '--machine', 'tr707', '--sound', 'bd1', '--into', 'rom.bin', 'kick.wav')
+r = call('quorix.prepare(bytes(arguments[0]), {machine: "tr707", sound: "bd1", into: new File([bytes(arguments[1])],'
+         ' "rom.bin")}, "kick.wav").then((r) => done([r.status, r.report, r.files.map((f) => [f.name, b64(f.bytes)])]),'
+         ' fail);', b64file('kick.wav'), base64.b64encode(rom).decode())
+check(r == [0, native.stdout.splitlines(), [['rom.bin', b64file('rom.bin')]]],
+      f'a sound into a dropped TR-707 dump differs from the converter\'s: {str(r)[:300]}')
+
 # Play: what the card plays, at its clock, as long as the converter's preview.
 prepare_by_controls('kick.wav', {})
 run(quorix, 'prepare', '--preview', 'preview.wav', 'kick.wav', 'kick.bin')
