@@ -47,17 +47,26 @@ function element(tag, attributes = {}, text = '') {
   return e;
 }
 
+// The machine chosen: one voice (its clock and region known), or a
+// machine of whole ROMs and several sounds.
 function machine() {
   return tables.machines.find((m) => m.name === $('machine').value);
 }
 
+function romMachine() {
+  return tables.roms.find((m) => m.name === $('machine').value);
+}
+
 function buildForm() {
   const help = new Map(tables.options.map((o) => [o.name, o.help.replace(/\n/g, ' ')]));
-  for (const m of tables.machines) {
+  const standard = tables.machines.find((m) => m.default).name;
+  for (const m of tables.roms) {
     const option = element('option', { value: m.name }, `${m.name}: ${m.description}`);
-    option.selected = m.default;
+    option.selected = m.name === standard;
     $('machine').append(option);
   }
+  $('opt-sound-hint').textContent = help.get('sound') ?? '';
+  $('opt-into-hint').textContent = help.get('into') ?? '';
   $('prepare-help').textContent = tables.help;
   $('image-machine').append(element('option', { value: '' }, 'the default'),
     ...tables.machines.map((m) => element('option', { value: m.name }, `${m.name}: ${m.description}`)));
@@ -104,6 +113,16 @@ function buildForm() {
 
 function showMachine() {
   const m = machine();
+  const rom = romMachine();
+  // A machine of whole ROMs: its sounds, and a dump to write one into.
+  for (const e of document.querySelectorAll('.rom')) e.hidden = Boolean(m);
+  $('opt-sound').replaceChildren(element('option', { value: '' }, 'the default'),
+    ...rom.sounds.map((s) => element('option', { value: s }, s)));
+  if (!m) {
+    $('machine-description').textContent = `${rom.description}: sounds ${rom.sounds.join(', ') || 'by range'}`;
+    $('opt-into').value = '';
+    return;
+  }
   $('machine-description').textContent =
     `${m.description}: ${m.code} codes at ${m.rate} Hz, regions of ${m.region} bytes` +
     (m.chip ? ` over chips of ${m.chip} bytes` : '');
@@ -115,6 +134,10 @@ function showMachine() {
 // The form as an options object with the converter's option names.
 function formOptions() {
   const options = { machine: $('machine').value };
+  if (!machine()) {
+    options.sound = $('opt-sound').value;
+    options.into = $('opt-into').files[0] ?? '';
+  }
   for (const c of optionControls) {
     const control = $(`opt-${c.name}`);
     options[c.name] = c.flag ? control.checked : control.value.trim();
@@ -166,6 +189,10 @@ async function prepareSample() {
   try {
     const options = formOptions();
     const output = imageName(sample.name);
+    if (!machine()) {
+      await prepareInRom(options);
+      return;
+    }
     const r = await engine.prepare(toArguments(options), sample.name, output, sample.bytes);
     showLines($('report'), r.facts.report);
     clearDownloads();
@@ -193,6 +220,19 @@ async function prepareSample() {
     $('stop').disabled = !played.card && !played.original;
     $('play-original').disabled = !played.original;
   }
+}
+
+// A sound of a machine of whole ROMs, fresh or into a dropped dump: the
+// command itself prepares it (quorix.prepare); what it plays is heard
+// through info and listen, below.
+async function prepareInRom(options) {
+  const r = await window.quorix.prepare(sample.bytes, options, sample.name);
+  showLines($('report'), r.report);
+  clearDownloads();
+  $('prepare-error').textContent = r.error;
+  for (const f of r.files) offer(f.name, f.bytes);
+  played.original = await (await enginePromise).readSound(sample.bytes, Number(options.channel) || 0)
+    .catch(() => null);
 }
 
 function drawSample() {

@@ -157,7 +157,9 @@ def prepare_by_controls(name, opts):
         if key == 'machine':
             continue
         field = browser.find_element(By.ID, f'opt-{key}')
-        if value is True:
+        if key == 'into':
+            field.send_keys(os.path.join(work, value))
+        elif value is True:
             field.click()
         elif field.tag_name == 'select':
             Select(field).select_by_value(value)
@@ -215,6 +217,13 @@ r = call('quorix.prepare(bytes(arguments[0]), {machine: "tr707", sound: "bd1", i
          ' fail);', b64file('kick.wav'), base64.b64encode(rom).decode())
 check(r == [0, native.stdout.splitlines(), [['rom.bin', b64file('rom.bin')]]],
       f'a sound into a dropped TR-707 dump differs from the converter\'s: {str(r)[:300]}')
+
+# Through the controls: the page first, then the converter rewrites the dump.
+open(os.path.join(work, 'ic34.bin'), 'wb').write(rom)
+report, error, images = prepare_by_controls('snare.wav', {'machine': 'tr707', 'sound': 'midtom', 'into': 'ic34.bin'})
+native = run(quorix, 'prepare', '--machine', 'tr707', '--sound', 'midtom', '--into', 'ic34.bin', 'snare.wav')
+check(report == native.stdout.splitlines() and images == {'ic34.bin': open(os.path.join(work, 'ic34.bin'), 'rb').read()},
+      f'the page wrote another sound into the dump than the converter: {report} {error} {sorted(images)}')
 
 # Play: what the card plays, at its clock, as long as the converter's preview.
 prepare_by_controls('kick.wav', {})
