@@ -9,7 +9,7 @@ bool machine_table_of(const ParsedArgs& args, MachineTable* table, std::string* 
   const std::string own = user_config_file("machines.toml");
   if (!own.empty() && file_type(own) != FileType::missing) files.push_back(own);
   for (const ParsedArgs::Given& g : args.options)
-    if (std::string(g.spec->name) == "machines") files.push_back(g.value);
+    if (std::string(g.option->name) == "machines") files.push_back(g.value);
   for (const std::string& f : files) {
     if (f.empty() || f == "-") return *why = "--machines needs a file name", false;
     FileType type = file_type(f);

@@ -6,17 +6,17 @@
 
 const std::string* ParsedArgs::last(const char* name) const {
   for (size_t i = options.size(); i-- > 0;)
-    if (strcmp(options[i].spec->name, name) == 0) return &options[i].value;
+    if (strcmp(options[i].option->name, name) == 0) return &options[i].value;
   return nullptr;
 }
 
-static const OptionSpec* find_spec(const OptionSpec* specs, const std::string& name) {
-  for (const OptionSpec* s = specs; s->name; s++)
+static const OptionSpec* find_option(const OptionSpec* table, const std::string& name) {
+  for (const OptionSpec* s = table; s->name; s++)
     if (name == s->name) return s;
   return nullptr;
 }
 
-bool parse_args(const OptionSpec* specs, const std::vector<std::string>& args, ParsedArgs* out,
+bool parse_args(const OptionSpec* table, const std::vector<std::string>& args, ParsedArgs* out,
                 std::string* why) {
   bool options_done = false;
   for (size_t i = 0; i < args.size(); i++) {
@@ -35,13 +35,13 @@ bool parse_args(const OptionSpec* specs, const std::vector<std::string>& args, P
     }
     size_t eq = a.find('=');
     std::string name = a.compare(0, 2, "--") == 0 ? a.substr(2, eq == std::string::npos ? eq : eq - 2) : "";
-    const OptionSpec* spec = name.empty() ? nullptr : find_spec(specs, name);
-    if (!spec) {
+    const OptionSpec* option = name.empty() ? nullptr : find_option(table, name);
+    if (!option) {
       *why = "unknown option: " + a;
       return false;
     }
-    ParsedArgs::Given given{spec, std::string()};
-    if (!spec->value) {
+    ParsedArgs::Given given{option, std::string()};
+    if (!option->value) {
       if (eq != std::string::npos) {
         *why = "--" + name + " takes no value";
         return false;
@@ -51,7 +51,7 @@ bool parse_args(const OptionSpec* specs, const std::vector<std::string>& args, P
     } else if (i + 1 < args.size()) {
       given.value = args[++i];
     } else {
-      *why = "--" + name + " needs a value (" + spec->value + ")";
+      *why = "--" + name + " needs a value (" + option->value + ")";
       return false;
     }
     out->options.push_back(given);
@@ -68,9 +68,9 @@ bool number_option(const ParsedArgs& args, const char* name, const Range& range,
   return false;
 }
 
-std::string options_help(const OptionSpec* specs) {
+std::string options_help(const OptionSpec* table) {
   std::string text;
-  for (const OptionSpec* s = specs; s->name; s++) {
+  for (const OptionSpec* s = table; s->name; s++) {
     std::string head = std::string("  --") + s->name + (s->value ? std::string(" ") + s->value : "");
     std::string expanded = s->help;
     size_t at = expanded.find("%R");

@@ -26,7 +26,7 @@ struct OptionSpec {
 
 struct ParsedArgs {
   struct Given {
-    const OptionSpec* spec;
+    const OptionSpec* option;
     std::string value;
   };
   std::vector<Given> options;      // in the order given
@@ -39,10 +39,10 @@ struct ParsedArgs {
   bool has(const char* name) const { return last(name) != nullptr; }
 };
 
-// Reads `args` against `specs` (ending in an entry with a null name).
+// Reads `args` against `table` (ending in an entry with a null name).
 // False with a one-line reason: an unknown option, a missing value, a value
 // given to a flag.
-bool parse_args(const OptionSpec* specs, const std::vector<std::string>& args, ParsedArgs* out,
+bool parse_args(const OptionSpec* table, const std::vector<std::string>& args, ParsedArgs* out,
                 std::string* why);
 
 // The value of option `name` as a number inside `range`, into `value` when
@@ -52,4 +52,4 @@ bool number_option(const ParsedArgs& args, const char* name, const Range& range,
                    std::string* why);
 
 // The options' lines of a command's help, one or more per option.
-std::string options_help(const OptionSpec* specs);
+std::string options_help(const OptionSpec* table);

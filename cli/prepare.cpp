@@ -120,7 +120,7 @@ bool prepare_request(const ParsedArgs& args, bool need_files, PrepareRequest* r,
   if (!number_option(args, "rate", rate_range, &o.rate, why)) return false;
   // --eprom and --size both set the region: the one given last counts.
   for (const ParsedArgs::Given& g : args.options) {
-    std::string name = g.spec->name;
+    std::string name = g.option->name;
     if (name == "eprom" || name == "chips") {
       const Eprom* e = find_eprom(g.value.c_str());
       if (!e) return *why = "unknown EPROM (2716, 2732, 2764, 27128, 27256 or 27512): " + g.value, false;

@@ -181,7 +181,7 @@ static Outcome run_wav2dmx(const ParsedArgs& args) {
   BuildConfigPath(configfile);
   LoadConfig(configfile);
   for (const ParsedArgs::Given& g : args.options) {
-    std::string o = g.spec->name;
+    std::string o = g.option->name;
     if (o == "mu-law" || o == "linear") mu_law = o == "mu-law";
     if (o == "invert" || o == "no-invert") invert = o == "invert";
     if (o == "autoscale" || o == "no-autoscale") autoscale = o == "autoscale";
@@ -196,7 +196,7 @@ static Outcome run_dmx2wav(const ParsedArgs& args) {
   if (!number_option(args, "rate", dmx2wav_rate, &sample_rate, &why))
     return say(dmx2wav_command, Outcome::usage, why);
   for (const ParsedArgs::Given& g : args.options)
-    if (strcmp(g.spec->name, "rate") != 0) eightbit = strcmp(g.spec->name, "8bit") == 0;
+    if (strcmp(g.option->name, "rate") != 0) eightbit = strcmp(g.option->name, "8bit") == 0;
   return convert(dmx2wav_command, ConvertDMXtoWAV, args);
 }
 

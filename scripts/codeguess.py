@@ -82,18 +82,18 @@ def hydrogen_samples():
 
 def make_synthetic(folder):
     made = []
-    for name, spec in SYNTHETIC.items():
+    for name, recipe in SYNTHETIC.items():
         for rate in ("44100", "22050"):
             for level in LEVELS:
                 out = os.path.join(folder, "%s-%s-%s.wav" % (name, rate, level))
-                r = run(["sox", "-R", "-n", "-r", rate, "-b", "16", out, "synth"] + spec.split() + ["norm", level])
+                r = run(["sox", "-R", "-n", "-r", rate, "-b", "16", out, "synth"] + recipe.split() + ["norm", level])
                 if r.returncode == 0:
                     made.append(out)
     for name, parts in MIXED.items():
         pieces = []
-        for k, spec in enumerate(parts):
+        for k, recipe in enumerate(parts):
             p = os.path.join(folder, "%s-part%d.wav" % (name, k))
-            run(["sox", "-R", "-n", "-r", "44100", "-b", "16", p, "synth"] + spec.split())
+            run(["sox", "-R", "-n", "-r", "44100", "-b", "16", p, "synth"] + recipe.split())
             pieces.append(p)
         for level in LEVELS:
             out = os.path.join(folder, "%s-%s.wav" % (name, level))
