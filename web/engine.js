@@ -172,8 +172,11 @@ export function scriptingInterface(enginePromise) {
   return {
     ready,
     async machines() {
+      // Every machine of the table with its sounds; a one-voice machine
+      // also with its code, clock, region and chip.
       const engine = await enginePromise;
-      return engine.tables.machines.map((m) => ({ ...m }));
+      const voices = new Map(engine.tables.machines.map((m) => [m.name, m]));
+      return engine.tables.roms.map((m) => ({ ...voices.get(m.name), ...m, sounds: [...m.sounds] }));
     },
     // {files: [{name, bytes}], report: [lines], status, error}, as
     // `quorix prepare [options] NAME IMAGE` would write and print them.
