@@ -3,7 +3,8 @@
 #   make deps   installs the Debian packages of the build and of every test
 #               (as root; otherwise prints the apt-get line to run)
 #   make run    builds QUORIX.exe and runs it under Wine on this display
-#   make bench  times the conversions against sox and cat (not part of the tests)
+#   make bench  times the conversions against sox and cat, and the browser page
+#               against the converter (not part of the tests)
 #   make fuzz   builds the fuzz targets with clang and runs each of them for
 #               FUZZ_SECONDS seconds (default 120); fails on any finding
 #   make install PREFIX=/usr/local   installs quorix, its manual page and its
@@ -13,19 +14,23 @@
 #               Debian's source packages (scripts/winlibs.pins), once
 #   make build-wincli
 #               builds the converter for Windows, build/wincli/quorix-cli.exe
+#   make weblibs
+#               builds the static WebAssembly libraries of the browser page from
+#               the same Debian source packages, once
+#   make web    builds the browser page, build/web/quorix.html (one file)
 #   make release
-#               puts QUORIX.exe (32-bit), quorix-cli.exe (64-bit) and
-#               README-windows.txt into build/release/QUORIX-VERSION-windows.zip
+#               puts QUORIX.exe (32-bit), quorix-cli.exe (64-bit), quorix.html
+#               and README-windows.txt into build/release/QUORIX-VERSION-windows.zip
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps build build-windows winlibs build-wincli release test test-sanitize test-e2e \
-	test-wincli run demo bench fuzz install clean
+.PHONY: all deps build build-windows winlibs build-wincli weblibs web release test test-sanitize test-e2e \
+	test-wincli test-browser run demo bench fuzz install clean
 
 all: build
 
 # Every apt step goes through here, DEPS naming groups of scripts/setup.sh;
 # make build and the test targets only say what is missing.
-DEPS ?= core windows wine32 winlibs
+DEPS ?= core windows wine32 winlibs web
 deps:
 	@scripts/setup.sh $(DEPS)
 
@@ -53,11 +58,22 @@ build-wincli: winlibs
 	cmake --preset wincli >/dev/null
 	cmake --build --preset wincli -j $(JOBS)
 
+# Static WebAssembly libraries in build/weblibs, from the same pins, once.
+weblibs:
+	@scripts/setup.sh --check winlibs web
+	JOBS=$(JOBS) scripts/weblibs.sh
+
+# The browser page: the engine in WebAssembly and the page in one HTML file.
+web: weblibs
+	cmake --preset web >/dev/null
+	cmake --build --preset web -j $(JOBS)
+
 VERSION := $(shell sed -n 's/^project.QUORIX VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 RELEASE_ZIP := build/release/QUORIX-$(VERSION)-windows.zip
 
-# What Windows users download: the 32-bit desktop program and the converter.
-release: build-wincli
+# What Windows users download: the 32-bit desktop program, the converter
+# and the browser page.
+release: build-wincli web
 	cmake --preset win32 >/dev/null
 	cmake --build --preset win32 -j $(JOBS)
 	@scripts/release.sh $(RELEASE_ZIP)
@@ -67,9 +83,10 @@ release: build-wincli
 # Windows converter under Wine against the Linux one and the release zip
 # (wincli); the last two build the Windows programs first (test
 # windows-build) and are SKIPPED where Wine or Xvfb are missing, which fails
-# in CI. Then the unit tests again under the sanitizers.
+# in CI; the browser page in headless Chromium against the converter
+# (browser). Then the unit tests again under the sanitizers.
 test: deps
-	@$(MAKE) --no-print-directory build winlibs
+	@$(MAKE) --no-print-directory build winlibs web
 	ctest --preset default -j $(JOBS)
 	@$(MAKE) --no-print-directory test-sanitize
 
@@ -81,8 +98,11 @@ test-sanitize:
 test-e2e: build
 	ctest --preset e2e
 
-test-wincli: build winlibs
+test-wincli: build winlibs web
 	ctest --preset wincli
+
+test-browser: build web
+	ctest --preset browser
 
 run:
 	@$(MAKE) --no-print-directory deps DEPS="core windows"
@@ -93,9 +113,10 @@ demo: build
 	@scripts/demo.sh build/bin/quorix
 
 # Speed and memory against sox and cat; not part of the tests.
-bench: build
+bench: build web
 	@$(MAKE) --no-print-directory deps DEPS=bench
 	python3 scripts/bench.py
+	/usr/bin/python3 scripts/bench_web.py
 
 PREFIX ?= /usr/local
 install: build

@@ -11,6 +11,8 @@
 #                              source packages and cross-build them
 #   scripts/setup.sh fuzz      clang and its fuzzing runtime
 #   scripts/setup.sh bench     sox, python3 and GNU time for make bench
+#   scripts/setup.sh web       Emscripten and npm for the page, and headless Chromium with its
+#                              driver and Selenium for the page's browser test
 set -eu
 
 check=false
@@ -23,7 +25,10 @@ for group in "$@"; do
     wine32) packages="$packages wine32:i386" ;;
     winlibs) packages="$packages apt dpkg-dev debian-archive-keyring xz-utils bzip2 mingw-w64 gcc cmake make pkgconf m4 nlohmann-json3-dev libtomlplusplus-dev" ;;
     fuzz) packages="$packages clang libclang-rt-dev" ;;
-    bench) packages="$packages sox python3 time" ;;
+    bench) packages="$packages sox python3 time chromium chromium-driver python3-selenium" ;;
+    # npm comes with some builds of nodejs, and as Debian's package npm otherwise.
+    web) packages="$packages emscripten nodejs chromium chromium-driver python3-selenium"
+      command -v npm >/dev/null || packages="$packages npm" ;;
     *) echo "setup.sh: unknown group '$group'" >&2; exit 2 ;;
   esac
 done

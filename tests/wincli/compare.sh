@@ -147,7 +147,7 @@ echo "wincli: pictures drawn under Wine carry their titles"
 mkdir -p "$work/zip"
 python3 -m zipfile -e "$zip" "$work/zip"
 contents=$(cd "$work/zip" && find . -type f | sed 's|^\./||' | sort | tr '\n' ' ')
-[ "$contents" = "QUORIX.exe README-windows.txt quorix-cli.exe " ] || fail "the zip holds $contents"
+[ "$contents" = "QUORIX.exe README-windows.txt quorix-cli.exe quorix.html " ] || fail "the zip holds $contents"
 i686-w64-mingw32-objdump -f "$work/zip/QUORIX.exe" | grep -q 'file format pei-i386' ||
   fail "the zip's QUORIX.exe is not the 32-bit desktop program"
 cp "$in/drum.wav" "$work/zip/kick.wav"

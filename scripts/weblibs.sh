@@ -1,0 +1,422 @@
+#!/bin/bash
+# The libraries of the browser page, built from the same Debian source
+# packages as the Windows converter's (scripts/winlibs.pins, the same
+# versions) as static WebAssembly libraries with Debian's Emscripten, so
+# that the page reads what the converter reads and resamples as it does.
+#
+#   scripts/weblibs.sh           build what is missing or out of date
+#   scripts/weblibs.sh --prefix  print where the libraries are installed
+#
+# The sources come through apt with a configuration of our own (deb-src
+# lines, lists and caches under build/weblibs/apt), never through the
+# machine's apt sources or state; the source indexes must carry a valid
+# signature of Debian's archive keyring, and every file fetched is checked
+# against the checksum those indexes give.
+#
+# Result, for pkg-config and CMake: build/weblibs/wasm32-emscripten/{include,lib,lib/pkgconfig},
+# and the page's npm library in build/weblibs/npm/node_modules.
+# Each library is built once behind a stamp (its pinned version, its recipe
+# below, the compiler, the stamps of what it links); logs in build/weblibs/log.
+# shellcheck disable=SC2016 # $(...) and ${...} for apt and pkg-config to expand
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+pins=$root/scripts/winlibs.pins
+host=wasm32-emscripten
+top=$root/build/weblibs
+prefix=$top/$host
+jobs=${JOBS:-$(nproc 2>/dev/null || echo 2)}
+# -O2 as Debian builds these libraries for Linux, and no -ffast-math: the
+# resampler must compute in the page what it computes in the converter.
+cflags="-O2 -D_FORTIFY_SOURCE=0"
+# What the page links: the pins name more (the Windows pictures' cairo).
+wanted="zlib libogg opus flac libvorbis libsndfile libsoxr nettle nlohmann-json3-dev libtomlplusplus-dev"
+
+if [ "${1:-}" = --prefix ]; then
+  echo "$prefix"
+  exit 0
+fi
+
+say() { echo "weblibs: $*"; }
+die() {
+  echo "weblibs: $*" >&2
+  exit 1
+}
+
+# Debian's node does not search Debian's own module folder, where emcc's
+# acorn is; emcc runs the first python3 on PATH.
+export NODE_PATH=/usr/share/nodejs EMSDK_PYTHON=/usr/bin/python3
+for tool in apt-get apt-cache dpkg-source dpkg-query cmake make pkg-config m4 flock sha256sum \
+  emcc emar emcmake emconfigure node npm; do
+  command -v "$tool" >/dev/null ||
+    die "$tool is missing; scripts/setup.sh winlibs web installs what this build needs (as root)"
+done
+[ -x /usr/lib/apt/apt-helper ] || die "apt's apt-helper is missing (package apt)"
+keyring=/usr/share/keyrings/debian-archive-keyring.gpg
+[ -r "$keyring" ] || die "Debian's archive keyring is missing (package debian-archive-keyring)"
+
+mkdir -p "$top"
+# One build at a time: two test runs starting together wait for each other.
+exec 9>"$top/.lock"
+flock 9
+
+# --- The pins (shared with the Windows libraries) --------------------------
+
+declare -A version mode
+order=()
+while read -r pkg ver how rest; do
+  case "$pkg" in '' | '#'*) continue ;; esac
+  if [ -z "$ver" ] || [ -z "$how" ] || [ -n "$rest" ]; then
+    die "$pins: cannot read the line for '$pkg'"
+  fi
+  case " $wanted " in *" $pkg "*) ;; *) continue ;; esac
+  version[$pkg]=$ver
+  mode[$pkg]=$how
+  order+=("$pkg")
+done <"$pins"
+for pkg in $wanted; do
+  [ -n "${version[$pkg]:-}" ] || die "$pins has no line for $pkg"
+done
+
+deps_of() {
+  case "$1" in
+    flac | libvorbis) echo libogg ;;
+    libsndfile) echo libogg libvorbis flac opus ;;
+  esac
+}
+
+# --- apt, with our own configuration ----------------------------------------
+
+aptdir=$top/apt
+apt_opts=(
+  -o "Dir::Etc::sourcelist=$aptdir/sources.list"
+  -o "Dir::Etc::sourceparts=-"
+  -o "Dir::Etc::preferences=$aptdir/preferences"
+  -o "Dir::Etc::preferencesparts=$aptdir/preferences.d"
+  -o "Dir::Etc::trusted=$aptdir/trusted.gpg"
+  -o "Dir::Etc::trustedparts=$aptdir/trusted.gpg.d"
+  -o "Dir::State::Lists=$aptdir/lists"
+  -o "Dir::State::status=$aptdir/status"
+  -o "Dir::Cache=$aptdir/cache"
+  -o "Dir::Cache::pkgcache="
+  -o "Dir::Cache::srcpkgcache="
+  -o "Acquire::Languages=none"
+  -o "Acquire::AllowInsecureRepositories=false"
+)
+# As root apt would hand the downloads to its unprivileged user, who cannot
+# write into this build folder.
+[ "$(id -u)" -ne 0 ] || apt_opts+=(-o "APT::Sandbox::User=root")
+
+# The Debian mirror to fetch from: WEBLIBS_DEBIAN_MIRROR (or WINLIBS_DEBIAN_MIRROR) and
+# WINLIBS_SECURITY_MIRROR when set, else the mirrors this machine's apt
+# already uses for Debian (only their addresses are taken from it).
+mirror_for() {
+  apt-get indextargets --no-release-info --format '$(REPO_URI) $(RELEASE)' 2>/dev/null |
+    awk -v want="$1" '{ sec = ($2 ~ /-security$/) } (want == "security") == sec { print $1; exit }'
+}
+
+lists_fresh=false
+apt_setup() {
+  local archive security list
+  archive=${WINLIBS_DEBIAN_MIRROR:-$(mirror_for archive)}
+  security=${WINLIBS_SECURITY_MIRROR:-$(mirror_for security)}
+  [ -n "$archive" ] ||
+    die "no Debian mirror found in this machine's apt sources; set WEBLIBS_DEBIAN_MIRROR (or WINLIBS_DEBIAN_MIRROR) to one (the URI that ends in /debian)"
+  mkdir -p "$aptdir/lists/partial" "$aptdir/cache/archives/partial" "$aptdir/preferences.d" \
+    "$aptdir/trusted.gpg.d"
+  : >"$aptdir/status"
+  list="deb-src [signed-by=$keyring] ${archive%/} bookworm main
+deb-src [signed-by=$keyring] ${archive%/} bookworm-updates main"
+  [ -z "$security" ] || list="$list
+deb-src [signed-by=$keyring] ${security%/} bookworm-security main"
+  if [ ! -f "$aptdir/sources.list" ] || [ "$(cat "$aptdir/sources.list")" != "$list" ]; then
+    echo "$list" >"$aptdir/sources.list"
+    rm -f "$aptdir/lists/"*_Sources* "$aptdir/lists/"*Release*
+  fi
+  ls "$aptdir/lists/"*_Sources* >/dev/null 2>&1 || apt_update
+}
+
+apt_update() {
+  say "reading Debian's source indexes"
+  apt-get "${apt_opts[@]}" --error-on=any update >"$top/log/apt-update.log" 2>&1 || {
+    tail -20 "$top/log/apt-update.log" >&2
+    die "could not read Debian's source indexes (log: build/weblibs/log/apt-update.log)"
+  }
+  lists_fresh=true
+}
+
+versions_of() {
+  apt-cache "${apt_opts[@]}" showsrc --only-source "$1" 2>/dev/null | sed -n 's/^Version: //p' | sort -u
+}
+
+# Downloads the files of source package $1 at version $2 into $3; with mode
+# "orig" only the .dsc and the original tarball.
+fetch() {
+  local pkg=$1 ver=$2 dir=$3 how=$4 line uri name size hash
+  if ! versions_of "$pkg" | grep -xF "$ver" >/dev/null; then
+    $lists_fresh || apt_update
+    if ! versions_of "$pkg" | grep -xF "$ver" >/dev/null; then
+      die "Debian's mirror does not offer source package $pkg version $ver (any more: a point
+  release or a security update replaces a version). It offers: $(versions_of "$pkg" | tr '\n' ' ')
+  Put one of these on the line of $pkg in scripts/winlibs.pins and build again."
+    fi
+  fi
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  apt-get "${apt_opts[@]}" --only-source source --print-uris "$pkg=$ver" >"$dir.uris" 2>&1 || {
+    cat "$dir.uris" >&2
+    die "apt cannot name the files of $pkg $ver"
+  }
+  while read -r line; do
+    case "$line" in "'"*) ;; *) continue ;; esac
+    read -r uri name size hash <<<"$line"
+    uri=${uri//\'/}
+    case "$how:$name" in
+      debian:* | orig:*.dsc) ;;
+      orig:*.asc) continue ;;
+      orig:*.orig.tar.*) ;;
+      *) continue ;;
+    esac
+    /usr/lib/apt/apt-helper "${apt_opts[@]}" download-file "$uri" "$dir/$name" "$hash" \
+      >>"$dir.log" 2>&1 || {
+      tail -5 "$dir.log" >&2
+      die "could not fetch $name of $pkg $ver ($size bytes)"
+    }
+  done <"$dir.uris"
+  rm -f "$dir.uris" "$dir.log"
+}
+
+# Unpacks into $src: with Debian's patches applied, or the original tarball.
+unpack() {
+  local dir=$1 how=$2
+  rm -rf "$src"
+  if [ "$how" = debian ]; then
+    # dpkg-source checks every file against the .dsc, whose own checksum
+    # apt checked against the signed index.
+    mkdir -p "${src%/*}"
+    dpkg-source --no-copy -x "$dir"/*.dsc "$src"
+  else
+    mkdir -p "$src"
+    tar -xf "$dir"/*.orig.tar.* -C "$src" --strip-components=1
+  fi
+  # Debian's patches touch configure.ac and Makefile.am, which would make
+  # the build try to rerun autoconf and automake. The generated files that
+  # ship with the sources serve: make them newer than their inputs.
+  if [ -f "$src/configure.ac" ] && [ -f "$src/configure" ]; then
+    find "$src" -exec touch -h -d '2000-01-01 00:00:00' {} +
+    find "$src" \( -name configure -o -name aclocal.m4 -o -name Makefile.in -o -name 'config.h.in' -o -name stamp-h.in \) \
+      -exec touch {} +
+  fi
+}
+
+# --- How each library is built ----------------------------------------------
+
+# 3.1.6 runs CMake's type-size checks under node; its own emulator flag
+# makes node 20 exit early (libogg then finds "No 16 bit type") and node 18
+# answer wrong sizes, so node runs plainly.
+emulator="$(command -v node);--no-experimental-fetch"
+
+cmake_build() {
+  emcmake cmake -S "$src" -B "$work" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_C_FLAGS_RELEASE="$cflags" -DCMAKE_CXX_FLAGS_RELEASE="$cflags" \
+    -DCMAKE_CROSSCOMPILING_EMULATOR="$emulator" \
+    -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_PREFIX_PATH="$prefix" -DCMAKE_FIND_ROOT_PATH="$prefix" \
+    -DCMAKE_INSTALL_LIBDIR=lib -DBUILD_SHARED_LIBS=OFF -DBUILD_TESTING=OFF "$@"
+  cmake --build "$work" -j "$jobs"
+  cmake --install "$work"
+}
+
+configure_build() {
+  mkdir -p "$work"
+  # The old config.sub of these tarballs knows wasm32, not wasm32-unknown-emscripten.
+  (cd "$work" && emconfigure "$src/configure" --host=wasm32 --prefix="$prefix" \
+    --disable-shared --enable-static CFLAGS="$cflags" "$@")
+}
+
+# A pkg-config file for a library whose build writes none.
+write_pc() {
+  local v=${version[$pkg]#*:}
+  v=${v%-*}
+  v=${v%.dfsg}
+  printf '%s\n' "prefix=$prefix" 'libdir=${prefix}/lib' 'includedir=${prefix}/include' '' \
+    "Name: $1" "Description: $2" "Version: ${v%+ds}" "Libs: -L\${libdir} $3" 'Cflags: -I${includedir}' \
+    >"$prefix/lib/pkgconfig/$1.pc"
+}
+
+build_zlib() {
+  local f
+  for f in adler32 compress crc32 deflate gzclose gzlib gzread gzwrite infback inffast inflate \
+    inftrees trees uncompr zutil; do
+    echo "$src/$f.c"
+  done | xargs -P "$jobs" -n 1 sh -c 'emcc $1 -DHAVE_UNISTD_H -DHAVE_STDARG_H -c "$3" -o "$2/$(basename "$3" .c).o"' sh \
+    "$cflags" "$work"
+  emar rcs "$work/libz.a" "$work"/*.o
+  install -m 644 "$src/zlib.h" "$src/zconf.h" "$prefix/include/"
+  install -m 644 "$work/libz.a" "$prefix/lib/"
+  write_pc zlib "zlib compression library" -lz
+}
+
+build_libogg() {
+  cmake_build -DINSTALL_DOCS=OFF
+  # A type-size check answered wrongly gives a library that reads garbage.
+  grep -q '^INT64_SIZE:INTERNAL=8$' "$work/CMakeCache.txt" ||
+    die "CMake measured a wrong size of int64_t for WebAssembly (log: build/weblibs/log/libogg.log)"
+}
+
+build_opus() {
+  configure_build --disable-doc --disable-extra-programs --disable-stack-protector \
+    --disable-rtcd --disable-intrinsics
+  make -C "$work" -j "$jobs"
+  make -C "$work" install
+}
+
+build_flac() {
+  cmake_build -DBUILD_CXXLIBS=OFF -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_DOCS=OFF \
+    -DINSTALL_MANPAGES=OFF -DWITH_OGG=ON -DWITH_STACK_PROTECTOR=OFF -DWITH_FORTIFY_SOURCE=OFF
+}
+
+build_libvorbis() {
+  cmake_build
+}
+
+build_libsndfile() {
+  cmake_build -DBUILD_PROGRAMS=OFF -DBUILD_EXAMPLES=OFF -DBUILD_REGTEST=OFF -DENABLE_CPACK=OFF \
+    -DENABLE_EXTERNAL_LIBS=ON -DENABLE_MPEG=OFF -DINSTALL_MANPAGES=OFF -DINSTALL_PKGCONFIG_MODULE=ON
+  grep -q '^#define HAVE_EXTERNAL_XIPH_LIBS 1' "$work/src/config.h" ||
+    die "libsndfile was configured without FLAC, Ogg Vorbis and Opus (log: build/weblibs/log/libsndfile.log)"
+}
+
+build_libsoxr() {
+  # WebAssembly checks the type of every call through a pointer; the FFT
+  # tables of these two files hold functions of other types than the ones
+  # they are called as, which traps. Each slot gets a function of the type
+  # it is called with.
+  patch -d "$src" -p1 <"$root/scripts/weblibs-soxr-fft4g.patch"
+  cmake_build -DWITH_OPENMP=OFF -DBUILD_TESTS=OFF -DBUILD_EXAMPLES=OFF -DWITH_LSR_BINDINGS=OFF
+  write_pc soxr "The SoX resampler library" -lsoxr
+}
+
+build_nettle() {
+  # Hashes only: the public-key half would need GMP.
+  configure_build --disable-public-key --disable-documentation --disable-openssl --disable-assembler
+  make -C "$work" -j "$jobs" libnettle.a
+  make -C "$work" install-headers install-static install-pkgconfig
+}
+
+build_nlohmann-json3-dev() {
+  local have
+  have=$(dpkg-query -W -f='${Version}' nlohmann-json3-dev 2>/dev/null || true)
+  [ "$have" = "${version[nlohmann-json3-dev]}" ] ||
+    die "nlohmann-json3-dev ${version[nlohmann-json3-dev]} is pinned, ${have:-none} is installed;
+  install the pinned one, or put the installed version in scripts/winlibs.pins"
+  rm -rf "$prefix/include/nlohmann"
+  cp -a /usr/include/nlohmann "$prefix/include/"
+  sed "s|-I/usr/include|-I$prefix/include|" /usr/share/pkgconfig/nlohmann_json.pc \
+    >"$prefix/lib/pkgconfig/nlohmann_json.pc"
+}
+
+build_libtomlplusplus-dev() {
+  local have
+  have=$(dpkg-query -W -f='${Version}' libtomlplusplus-dev 2>/dev/null || true)
+  [ "$have" = "${version[libtomlplusplus-dev]}" ] ||
+    die "libtomlplusplus-dev ${version[libtomlplusplus-dev]} is pinned, ${have:-none} is installed;
+  install the pinned one, or put the installed version in scripts/winlibs.pins"
+  rm -rf "$prefix/include/toml++"
+  cp -a /usr/include/toml++ "$prefix/include/"
+  # Debian's tomlplusplus.pc names its shared library; the page compiles the
+  # same headers in, header-only.
+  sed -e "s|^prefix=.*|prefix=$prefix|" -e 's|^libdir=.*|libdir=${prefix}/lib|' -e '/^Libs:/d' \
+    -e 's|^Cflags:.*|Cflags: -I${includedir} -DTOML_HEADER_ONLY=1|' \
+    "$(dpkg -L libtomlplusplus-dev | grep '/tomlplusplus.pc$')" \
+    >"$prefix/lib/pkgconfig/tomlplusplus.pc"
+}
+
+# --- The build --------------------------------------------------------------
+
+export PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig EM_PKG_CONFIG_PATH=$prefix/lib/pkgconfig
+unset PKG_CONFIG_PATH PKG_CONFIG_SYSROOT_DIR
+export PKG_CONFIG=pkg-config
+
+stamps=$top/stamps
+mkdir -p "$stamps" "$top/log" "$prefix/include" "$prefix/lib/pkgconfig"
+
+compiler="$(emcc --version 2>/dev/null | head -1)
+$(dpkg-query -W -f='${Package} ${Version}\n' emscripten clang-14 lld-14 binaryen nodejs 2>/dev/null || true)"
+shared_recipe=$(declare -f cmake_build configure_build unpack write_pc)
+
+key_of() {
+  local pkg=$1 dep
+  {
+    echo "$pkg ${version[$pkg]} ${mode[$pkg]}"
+    echo "$compiler $cflags"
+    echo "$shared_recipe"
+    declare -f "build_$pkg"
+    [ "$pkg" != libsoxr ] || cat "$root/scripts/weblibs-soxr-fft4g.patch"
+    for dep in $(deps_of "$pkg"); do
+      cat "$stamps/$dep" 2>/dev/null || echo "$dep not built"
+    done
+  } | sha256sum | cut -d' ' -f1
+}
+
+# Runs a step into the log and stops on its failure (a plain command: under
+# "if" or "||" bash would ignore set -e inside the step).
+step() {
+  local what=$1 rc
+  shift
+  set +e
+  (
+    set -e
+    "$@"
+  ) >>"$log" 2>&1
+  rc=$?
+  set -e
+  if [ "$rc" -ne 0 ]; then
+    tail -25 "$log" >&2
+    die "$what failed (log: build/weblibs/log/${log##*/})"
+  fi
+}
+
+apt_ready=false
+start=$(date +%s)
+built=0
+for pkg in "${order[@]}"; do
+  key=$(key_of "$pkg")
+  [ "$(cat "$stamps/$pkg" 2>/dev/null)" != "$key" ] || continue
+  t0=$(date +%s)
+  say "building $pkg ${version[$pkg]}"
+  log=$top/log/$pkg.log
+  src=$top/src/$pkg
+  work=$top/work/$pkg
+  rm -rf "$work"
+  mkdir -p "$work"
+  : >"$log"
+  if [ "${mode[$pkg]}" != installed ]; then
+    $apt_ready || {
+      apt_setup
+      apt_ready=true
+    }
+    fetch "$pkg" "${version[$pkg]}" "$top/downloads/$pkg" "${mode[$pkg]}"
+    step "unpacking $pkg" unpack "$top/downloads/$pkg" "${mode[$pkg]}"
+  fi
+  rm -f "$stamps/$pkg"
+  step "building $pkg" "build_$pkg"
+  [ -n "${WEBLIBS_KEEP_SOURCES:-}" ] || rm -rf "$work" "$src" "$top/downloads/$pkg"
+  echo "$key" >"$stamps/$pkg"
+  say "built $pkg in $(($(date +%s) - t0)) s"
+  built=$((built + 1))
+done
+# The page's one JavaScript library (fflate, the zip of a multi-chip image),
+# at the version and checksum of web/package-lock.json; no install scripts.
+key=$({ cat "$root/web/package.json" "$root/web/package-lock.json"; node --version; } | sha256sum | cut -d' ' -f1)
+if [ "$(cat "$stamps/npm" 2>/dev/null)" != "$key" ]; then
+  say "installing the page's npm libraries"
+  log=$top/log/npm.log
+  : >"$log"
+  rm -rf "$top/npm"
+  mkdir -p "$top/npm"
+  cp "$root/web/package.json" "$root/web/package-lock.json" "$top/npm/"
+  step "installing the page's npm libraries" npm ci --prefix "$top/npm" --ignore-scripts --no-audit --no-fund
+  echo "$key" >"$stamps/npm"
+  built=$((built + 1))
+fi
+[ "$built" -eq 0 ] || say "$built libraries built in $(($(date +%s) - start)) s, in build/weblibs/$host"
