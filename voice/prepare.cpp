@@ -22,6 +22,7 @@ const Range channel_range = {1, 1 << 20, true, ""};
 const Range fade_range = {0, 10000, false, "ms"};
 const Range gain_range = {-120, 120, false, "dB"};
 const double trim_threshold = 0.001;
+const double max_input_level = 1e6;
 
 static const double pi = 3.14159265358979323846;
 
@@ -251,6 +252,13 @@ PreparedVoice prepare_voice(AudioFile& input, const PrepareOptions& o, const Voi
   ReadResult r = read_voice(input, ro);
   if (r.failed) return stop(r.library_failed ? PrepareOutcome::failed : PrepareOutcome::bad_input, r.error);
   if (r.frames_read == 0) return stop(PrepareOutcome::bad_input, "the input holds no sound (no frames)");
+  // A float file may go beyond full scale, but not without end: levels
+  // that overflow the resampler (or reach a million times full scale) are
+  // damage, and normalizing them would leave a silent image.
+  for (float x : r.sound)
+    if (!(fabsf(x) <= max_input_level))
+      return stop(PrepareOutcome::bad_input,
+                  "the input's levels reach beyond +120 dBFS: no sound is that loud; the file is damaged");
   v.trimmed = r.trimmed;
   v.nonfinite = r.nonfinite;
   v.stage = PrepareStage::read;

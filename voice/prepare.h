@@ -50,6 +50,7 @@ extern const Range channel_range;
 extern const Range fade_range;        // ms
 extern const Range gain_range;        // dB
 extern const double trim_threshold;   // -60 dBFS, as a fraction of full scale
+extern const double max_input_level;  // +120 dBFS: beyond it a file is damaged
 
 // The options with the machine's values filled in, and the layout of the
 // files that hold the region.
