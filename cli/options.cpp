@@ -68,13 +68,18 @@ bool number_option(const ParsedArgs& args, const char* name, const Range& range,
   return false;
 }
 
+std::string option_help(const OptionSpec& option) {
+  std::string help = option.help;
+  size_t at = help.find("%R");
+  if (at != std::string::npos && option.range) help.replace(at, 2, range_text(*option.range));
+  return help;
+}
+
 std::string options_help(const OptionSpec* table) {
   std::string text;
   for (const OptionSpec* s = table; s->name; s++) {
     std::string head = std::string("  --") + s->name + (s->value ? std::string(" ") + s->value : "");
-    std::string expanded = s->help;
-    size_t at = expanded.find("%R");
-    if (at != std::string::npos && s->range) expanded.replace(at, 2, range_text(*s->range));
+    std::string expanded = option_help(*s);
     const char* help = expanded.c_str();
     // The first line of the help beside the option, further lines under it.
     const char* nl = strchr(help, '\n');

@@ -51,5 +51,7 @@ bool parse_args(const OptionSpec* table, const std::vector<std::string>& args, P
 bool number_option(const ParsedArgs& args, const char* name, const Range& range, double* value,
                    std::string* why);
 
+// An option's help with "%R" replaced by its limits.
+std::string option_help(const OptionSpec& option);
 // The options' lines of a command's help, one or more per option.
 std::string options_help(const OptionSpec* table);

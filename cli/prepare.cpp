@@ -12,6 +12,7 @@
 #include "cli/machine_args.h"
 #include "cli/output.h"
 #include "text/format.h"
+#include "text/format.h"
 #include "voice/audio.h"
 
 const OptionSpec prepare_options[] = {
@@ -244,18 +245,24 @@ static Outcome run_prepare(const ParsedArgs& args) {
   }
   if (!write_outputs(files, &why)) return say(prepare_command, Outcome::cannot_write, why + "; nothing was written");
   if (!r.quiet) {
-    for (size_t i = 0; i + (r.preview.empty() ? 0 : 1) < files.size(); i++) {
-      if (s.files > 1)
-        printf("Output: %s (chip %zu of %u, addresses 0x%04zX-0x%04zX)\n", files[i].path.c_str(), i + 1, s.files,
-               i * s.chip, (i + 1) * s.chip - 1);
-      else
-        printf("Output: %s\n", files[i].path.c_str());
+    names.resize(voice.files.size());
+    for (const std::string& line : prepare_output_lines(names, s)) {
+      if (line == "Finished." && !r.preview.empty())
+        printf("Preview: %s (%zu samples, 16-bit, %d Hz)\n", r.preview.c_str(), voice.preview.size(), preview_rate);
+      puts(line.c_str());
     }
-    if (!r.preview.empty())
-      printf("Preview: %s (%zu samples, 16-bit, %d Hz)\n", r.preview.c_str(), voice.preview.size(), preview_rate);
-    puts("Finished.");
   }
   return Outcome::finished;
+}
+
+std::vector<std::string> prepare_output_lines(const std::vector<std::string>& names, const VoiceSettings& s) {
+  std::vector<std::string> lines;
+  for (size_t i = 0; i < names.size(); i++)
+    lines.push_back(s.files > 1 ? strprintf("Output: %s (chip %zu of %u, addresses 0x%04zX-0x%04zX)",
+                                            names[i].c_str(), i + 1, s.files, i * s.chip, (i + 1) * s.chip - 1)
+                                : "Output: " + names[i]);
+  lines.push_back("Finished.");
+  return lines;
 }
 
 const Command prepare_command = {

@@ -60,6 +60,10 @@ size_t loop_overlap_of(const SoundDef& sound);
 bool read_rom_image(const std::string& path, uint32_t bytes, const RomDef& rom, const Pinout* pinout,
                     std::vector<uint8_t>* image, std::string* why, bool* cannot_read);
 
+// The lines that end prepare's report once its image files `names` are
+// written ("Output: ...", one a file, then "Finished.").
+std::vector<std::string> prepare_output_lines(const std::vector<std::string>& names, const VoiceSettings& settings);
+
 // The names of the files a prepared region goes into: OUTPUT, or for a
 // region split over chips OUTPUT-1.bin, OUTPUT-2.bin, ...
 std::vector<std::string> chip_file_names(const std::string& output, const VoiceSettings& settings);

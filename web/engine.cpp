@@ -44,31 +44,12 @@ static WebResult* finish(WebResult* r, const json& facts) {
   return r;
 }
 
-// The lines `quorix prepare` prints after writing the files.
-static std::vector<std::string> output_lines(const std::vector<std::string>& names, const VoiceSettings& s) {
-  std::vector<std::string> lines;
-  char line[512];
-  for (size_t i = 0; i < names.size(); i++) {
-    if (s.files > 1)
-      snprintf(line, sizeof line, "Output: %s (chip %zu of %u, addresses 0x%04zX-0x%04zX)", names[i].c_str(), i + 1,
-               s.files, i * s.chip, (i + 1) * s.chip - 1);
-    else
-      snprintf(line, sizeof line, "Output: %s", names[i].c_str());
-    lines.push_back(line);
-  }
-  lines.push_back("Finished.");
-  return lines;
-}
-
 // The options of a command's table, each with its help as the command's help
 // gives it ("%R" in it stands for the option's limits).
-static json option_list(const OptionSpec* specs) {
+static json option_list(const OptionSpec* table) {
   json list = json::array();
-  for (const OptionSpec* o = specs; o->name; o++) {
-    std::string help = o->help;
-    size_t at = help.find("%R");
-    if (at != std::string::npos && o->range) help.replace(at, 2, range_text(*o->range));
-    list.push_back({{"name", o->name}, {"value", o->value ? o->value : ""}, {"help", help}});
+  for (const OptionSpec* o = table; o->name; o++) {
+    list.push_back({{"name", o->name}, {"value", o->value ? o->value : ""}, {"help", option_help(*o)}});
   }
   return list;
 }
@@ -157,7 +138,7 @@ EMSCRIPTEN_KEEPALIVE WebResult* qx_prepare(int argc, char** argv, const char* na
     return fail(voice.outcome == PrepareOutcome::bad_input ? Outcome::unusable : Outcome::failed, voice.error);
   std::vector<std::string> names = chip_file_names(output, request.settings);
   if (!request.quiet)
-    for (const std::string& line : output_lines(names, request.settings)) report.push_back(line);
+    for (const std::string& line : prepare_output_lines(names, request.settings)) report.push_back(line);
   facts["report"] = report;
   facts["files"] = names;
   facts["rate"] = request.settings.rate;
