@@ -141,6 +141,31 @@ static AudioFilePtr finish_open(AudioFilePtr file, std::string* error) {
   return file;
 }
 
+// libsndfile 1.2.0 never finishes opening a WAV or RF64 file whose LIST
+// chunk holds an entry of 2 GB or more: read as a negative length, it walks
+// back over the same bytes for ever. No real file holds such an entry; the
+// file is damaged and is refused before libsndfile sees it. True for such
+// a file, from its first `size` bytes.
+static bool endless_list_entry(const uint8_t* d, size_t size) {
+  if (size < 12 || (memcmp(d, "RIFF", 4) != 0 && memcmp(d, "RF64", 4) != 0 && memcmp(d, "RIFX", 4) != 0))
+    return false;
+  const bool big_endian = d[3] == 'X';
+  auto u32 = [&](size_t at) -> uint64_t {
+    return big_endian ? (uint64_t)d[at] << 24 | d[at + 1] << 16 | d[at + 2] << 8 | d[at + 3]
+                      : (uint64_t)d[at + 3] << 24 | d[at + 2] << 16 | d[at + 1] << 8 | d[at];
+  };
+  for (uint64_t at = 12; at + 8 <= size;) {
+    const uint64_t length = u32(at + 4), end = at + 8 + length;
+    if (memcmp(d + at, "LIST", 4) == 0)
+      for (uint64_t entry = at + 12; entry + 8 <= std::min<uint64_t>(end, size); entry += 8 + u32(entry + 4) + (u32(entry + 4) & 1))
+        if (u32(entry + 4) >= 0x80000000u) return true;
+    at = end + (length & 1);
+  }
+  return false;
+}
+
+static const char endless_list_error[] = "a LIST chunk holds an entry of 2 GB or more: the file is damaged";
+
 static SF_VIRTUAL_IO byte_source_io = {vio_length, vio_seek, vio_read, vio_write, vio_tell};
 
 AudioFilePtr open_audio(const std::string& path, std::string* error, bool* cannot_open) {
@@ -153,12 +178,20 @@ AudioFilePtr open_audio(const std::string& path, std::string* error, bool* canno
     return nullptr;
   }
   if (path != "-") file->fd = fd;
+  // The head of the file, where a WAV file's LIST chunk stands.
+  const size_t head = 1 << 16;
   if (type == FileType::regular) {
+    FileHead h;
+    if (read_head(path, head, &h, error) && endless_list_entry(h.head.data(), h.head.size()))
+      return *error = endless_list_error, nullptr;
     file->sf = sf_open_fd(fd, SFM_READ, &file->info, SF_FALSE);
   } else {
     // A pipe, a FIFO or a terminal: read as it comes, kept for the decoder.
     file->source.reset(new ByteSource);
     file->source->fd = fd;
+    fill_to(file->source.get(), head);
+    if (endless_list_entry(file->source->data, (size_t)file->source->size))
+      return *error = endless_list_error, nullptr;
     file->sf = sf_open_virtual(&byte_source_io, SFM_READ, &file->info, file->source.get());
   }
   return finish_open(std::move(file), error);
@@ -170,6 +203,7 @@ AudioFilePtr open_audio_memory(const void* data, size_t size, std::string* error
   file->source->data = static_cast<const uint8_t*>(data);
   file->source->size = (sf_count_t)size;
   file->source->at_end = true;
+  if (endless_list_entry(file->source->data, size)) return *error = endless_list_error, nullptr;
   file->sf = sf_open_virtual(&byte_source_io, SFM_READ, &file->info, file->source.get());
   return finish_open(std::move(file), error);
 }
