@@ -18,6 +18,7 @@ struct ByteSource {
   std::vector<uint8_t> kept;      // standard input: everything read so far
   int fd = -1;                    // standard input, else -1
   bool at_end = false;            // standard input has no more bytes
+  bool read_from = false;         // the decoder has read or sought (the head read ahead aside)
   sf_count_t size = 0;            // bytes available so far
   sf_count_t pos = 0;
 };
@@ -69,7 +70,9 @@ static void fill_to(ByteSource* s, sf_count_t want) {
 // gets the largest length there could be, and checks its reads instead.
 static sf_count_t vio_length(void* user) {
   auto* s = static_cast<ByteSource*>(user);
-  return s->fd >= 0 && !s->at_end ? INT64_MAX / 2 : s->size;
+  // A stream's length is known once it ended under the decoder's reads, not
+  // because its head was read ahead of them (which a short stream fills).
+  return s->fd >= 0 && !(s->at_end && s->read_from) ? INT64_MAX / 2 : s->size;
 }
 
 // Where a seek lands, or -1 when it would land before the start or past
@@ -83,6 +86,7 @@ static sf_count_t seek_target(sf_count_t base, sf_count_t offset) {
 
 static sf_count_t vio_seek(sf_count_t offset, int whence, void* user) {
   auto* s = static_cast<ByteSource*>(user);
+  s->read_from = true;
   sf_count_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? s->pos : -1;
   if (base < 0) {  // from the end: a stream must be read to its end first
     fill_to(s, INT64_MAX / 2);
@@ -95,6 +99,7 @@ static sf_count_t vio_seek(sf_count_t offset, int whence, void* user) {
 
 static sf_count_t vio_read(void* ptr, sf_count_t count, void* user) {
   auto* s = static_cast<ByteSource*>(user);
+  s->read_from = true;
   if (count <= 0) return 0;
   sf_count_t want;
   fill_to(s, __builtin_add_overflow(s->pos, count, &want) ? INT64_MAX : want);
