@@ -62,21 +62,9 @@ flock 9
 
 # --- The pins (shared with the Windows libraries) --------------------------
 
-declare -A version mode
-order=()
-while read -r pkg ver how rest; do
-  case "$pkg" in '' | '#'*) continue ;; esac
-  if [ -z "$ver" ] || [ -z "$how" ] || [ -n "$rest" ]; then
-    die "$pins: cannot read the line for '$pkg'"
-  fi
-  case " $wanted " in *" $pkg "*) ;; *) continue ;; esac
-  version[$pkg]=$ver
-  mode[$pkg]=$how
-  order+=("$pkg")
-done <"$pins"
-for pkg in $wanted; do
-  [ -n "${version[$pkg]:-}" ] || die "$pins has no line for $pkg"
-done
+# shellcheck source=scripts/crossbuild.sh
+. "$root/scripts/crossbuild.sh"
+read_pins "$wanted"
 
 deps_of() {
   case "$1" in
@@ -85,10 +73,6 @@ deps_of() {
   esac
 }
 
-# --- apt, with our own configuration, and the sources -----------------------
-
-# shellcheck source=scripts/debian-sources.sh
-. "$root/scripts/debian-sources.sh"
 
 # --- How each library is built ----------------------------------------------
 
@@ -224,68 +208,11 @@ mkdir -p "$stamps" "$top/log" "$prefix/include" "$prefix/lib/pkgconfig"
 compiler="$(emcc --version 2>/dev/null | head -1)
 $(dpkg-query -W -f='${Package} ${Version}\n' emscripten clang-14 lld-14 binaryen nodejs 2>/dev/null || true)"
 shared_recipe=$(declare -f cmake_build configure_build unpack write_pc)
+# libsoxr's source is patched: the patch is part of its recipe.
+key_extra() { [ "$1" != libsoxr ] || cat "$root/scripts/weblibs-soxr-fft4g.patch"; }
+keep_sources=${WEBLIBS_KEEP_SOURCES:-}
 
-key_of() {
-  local pkg=$1 dep
-  {
-    echo "$pkg ${version[$pkg]} ${mode[$pkg]}"
-    echo "$compiler $cflags"
-    echo "$shared_recipe"
-    declare -f "build_$pkg"
-    [ "$pkg" != libsoxr ] || cat "$root/scripts/weblibs-soxr-fft4g.patch"
-    for dep in $(deps_of "$pkg"); do
-      cat "$stamps/$dep" 2>/dev/null || echo "$dep not built"
-    done
-  } | sha256sum | cut -d' ' -f1
-}
-
-# Runs a step into the log and stops on its failure (a plain command: under
-# "if" or "||" bash would ignore set -e inside the step).
-step() {
-  local what=$1 rc
-  shift
-  set +e
-  (
-    set -e
-    "$@"
-  ) >>"$log" 2>&1
-  rc=$?
-  set -e
-  if [ "$rc" -ne 0 ]; then
-    tail -25 "$log" >&2
-    die "$what failed (log: build/weblibs/log/${log##*/})"
-  fi
-}
-
-apt_ready=false
-start=$(date +%s)
-built=0
-for pkg in "${order[@]}"; do
-  key=$(key_of "$pkg")
-  [ "$(cat "$stamps/$pkg" 2>/dev/null)" != "$key" ] || continue
-  t0=$(date +%s)
-  say "building $pkg ${version[$pkg]}"
-  log=$top/log/$pkg.log
-  src=$top/src/$pkg
-  work=$top/work/$pkg
-  rm -rf "$work"
-  mkdir -p "$work"
-  : >"$log"
-  if [ "${mode[$pkg]}" != installed ]; then
-    $apt_ready || {
-      apt_setup
-      apt_ready=true
-    }
-    fetch "$pkg" "${version[$pkg]}" "$top/downloads/$pkg" "${mode[$pkg]}"
-    step "unpacking $pkg" unpack "$top/downloads/$pkg" "${mode[$pkg]}"
-  fi
-  rm -f "$stamps/$pkg"
-  step "building $pkg" "build_$pkg"
-  [ -n "${WEBLIBS_KEEP_SOURCES:-}" ] || rm -rf "$work" "$src" "$top/downloads/$pkg"
-  echo "$key" >"$stamps/$pkg"
-  say "built $pkg in $(($(date +%s) - t0)) s"
-  built=$((built + 1))
-done
+build_all
 # The page's one JavaScript library (fflate, the zip of a multi-chip image),
 # at the version and checksum of web/package-lock.json; no install scripts.
 key=$({ cat "$root/web/package.json" "$root/web/package-lock.json"; node --version; } | sha256sum | cut -d' ' -f1)

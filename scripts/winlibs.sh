@@ -65,17 +65,9 @@ flock 9
 
 # --- The pins ---------------------------------------------------------------
 
-declare -A version mode
-order=()
-while read -r pkg ver how rest; do
-  case "$pkg" in '' | '#'*) continue ;; esac
-  if [ -z "$ver" ] || [ -z "$how" ] || [ -n "$rest" ]; then
-    die "$pins: cannot read the line for '$pkg'"
-  fi
-  version[$pkg]=$ver
-  mode[$pkg]=$how
-  order+=("$pkg")
-done <"$pins"
+# shellcheck source=scripts/crossbuild.sh
+. "$root/scripts/crossbuild.sh"
+read_pins ""
 
 # What each library links; a library is rebuilt when one of these is.
 deps_of() {
@@ -87,10 +79,6 @@ deps_of() {
   esac
 }
 
-# --- apt, with our own configuration, and the sources -----------------------
-
-# shellcheck source=scripts/debian-sources.sh
-. "$root/scripts/debian-sources.sh"
 
 # --- How each library is built ----------------------------------------------
 
@@ -271,70 +259,7 @@ $(dpkg-query -W -f='${Package} ${Version}\n' gcc-mingw-w64-x86-64-win32 gcc-ming
   mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 2>/dev/null || true)"
 shared_recipe=$(declare -f cat_toolchain cmake_build configure_build unpack write_pc)
 
-key_of() {
-  local pkg=$1 dep
-  {
-    echo "$pkg ${version[$pkg]} ${mode[$pkg]}"
-    echo "$compiler $cflags"
-    echo "$shared_recipe"
-    declare -f "build_$pkg"
-    for dep in $(deps_of "$pkg"); do
-      cat "$stamps/$dep" 2>/dev/null || echo "$dep not built"
-    done
-  } | sha256sum | cut -d' ' -f1
-}
-
-# Runs a step into the log and stops on its failure. Called as a plain
-# command: under "if" or "||", bash would ignore set -e inside the step and
-# carry on past a failed command.
-step() {
-  local what=$1 rc
-  shift
-  set +e
-  (
-    set -e
-    "$@"
-  ) >>"$log" 2>&1
-  rc=$?
-  set -e
-  if [ "$rc" -ne 0 ]; then
-    tail -25 "$log" >&2
-    die "$what failed (log: build/winlibs/log/${log##*/})"
-  fi
-}
-
-apt_ready=false
-start=$(date +%s)
-built=0
-for pkg in "${order[@]}"; do
-  declare -F "build_$pkg" >/dev/null || die "$pins names $pkg, which this script cannot build"
-  key=$(key_of "$pkg")
-  [ "$(cat "$stamps/$pkg" 2>/dev/null)" != "$key" ] || continue
-  t0=$(date +%s)
-  say "building $pkg ${version[$pkg]}"
-  log=$top/log/$pkg.log
-  src=$top/src/$pkg
-  work=$top/work/$pkg
-  rm -rf "$work"
-  mkdir -p "$work"
-  : >"$log"
-  if [ "${mode[$pkg]}" != installed ]; then
-    $apt_ready || {
-      apt_setup
-      apt_ready=true
-    }
-    fetch "$pkg" "${version[$pkg]}" "$top/downloads/$pkg" "${mode[$pkg]}"
-    step "unpacking $pkg" unpack "$top/downloads/$pkg" "${mode[$pkg]}"
-  fi
-  # From here on the prefix holds a mix of old and new files until the
-  # library is installed whole.
-  rm -f "$stamps/$pkg"
-  step "building $pkg" "build_$pkg"
-  rm -rf "$work" "$src" "$top/downloads/$pkg"
-  echo "$key" >"$stamps/$pkg"
-  say "built $pkg in $(($(date +%s) - t0)) s"
-  built=$((built + 1))
-done
+build_all
 
 if [ "$built" -gt 0 ]; then
   # The program links these with -static and no libssp: a library built with

@@ -1,11 +1,39 @@
 #!/bin/bash
-# Debian's source packages for our cross-builds (scripts/winlibs.sh,
-# scripts/weblibs.sh), sourced by them: apt with a configuration of our own
-# under $top/apt (deb-src lines, lists and caches; never the machine's apt
-# sources or state), signed indexes checked against Debian's archive
-# keyring, every file fetched checked against the checksum they give.
-# The sourcing script sets root, top and keyring and defines say and die.
-# shellcheck shell=bash disable=SC2016,SC2154 # $(...) for apt to expand; variables of the caller
+# What the cross-builds of our libraries share (scripts/winlibs.sh for
+# Windows, scripts/weblibs.sh for the browser page), sourced by them:
+#  - the pins (scripts/winlibs.pins), one version of each library for both;
+#  - Debian's source packages through apt with a configuration of our own
+#    under $top/apt (deb-src lines, lists and caches; never the machine's
+#    apt sources or state), signed indexes checked against Debian's archive
+#    keyring, every file fetched checked against the checksum they give;
+#  - each library built once behind a stamp: its pinned version, its
+#    recipe, the compiler and the stamps of what it links.
+# The sourcing script sets root, top, pins, keyring, stamps, compiler,
+# cflags and shared_recipe, defines say, die, deps_of and a build_PKG
+# function per library, and may define key_extra PKG (more of a recipe, a
+# patch) and set keep_sources.
+# shellcheck shell=bash disable=SC2016,SC2154,SC2034 # $(...) for apt to expand; variables of the caller and for it
+
+# The pins, into version[PKG], mode[PKG] and order (in the file's order);
+# with a list of names, only those, each of which must be pinned.
+declare -A version mode
+order=()
+read_pins() {
+  local wanted=$1 pkg ver how rest
+  while read -r pkg ver how rest; do
+    case "$pkg" in '' | '#'*) continue ;; esac
+    if [ -z "$ver" ] || [ -z "$how" ] || [ -n "$rest" ]; then
+      die "$pins: cannot read the line for '$pkg'"
+    fi
+    [ -z "$wanted" ] || case " $wanted " in *" $pkg "*) ;; *) continue ;; esac
+    version[$pkg]=$ver
+    mode[$pkg]=$how
+    order+=("$pkg")
+  done <"$pins"
+  for pkg in $wanted; do
+    [ -n "${version[$pkg]:-}" ] || die "$pins has no line for $pkg"
+  done
+}
 
 
 aptdir=$top/apt
@@ -128,4 +156,76 @@ unpack() {
     find "$src" \( -name configure -o -name aclocal.m4 -o -name Makefile.in -o -name 'config.h.in' -o -name stamp-h.in \) \
       -exec touch {} +
   fi
+}
+
+key_extra() { :; }
+
+key_of() {
+  local pkg=$1 dep
+  {
+    echo "$pkg ${version[$pkg]} ${mode[$pkg]}"
+    echo "$compiler $cflags"
+    echo "$shared_recipe"
+    declare -f "build_$pkg"
+    key_extra "$pkg"
+    for dep in $(deps_of "$pkg"); do
+      cat "$stamps/$dep" 2>/dev/null || echo "$dep not built"
+    done
+  } | sha256sum | cut -d' ' -f1
+}
+
+# Runs a step into the log and stops on its failure. Called as a plain
+# command: under "if" or "||", bash would ignore set -e inside the step and
+# carry on past a failed command.
+step() {
+  local what=$1 rc
+  shift
+  set +e
+  (
+    set -e
+    "$@"
+  ) >>"$log" 2>&1
+  rc=$?
+  set -e
+  if [ "$rc" -ne 0 ]; then
+    tail -25 "$log" >&2
+    die "$what failed (log: ${top#"$root"/}/log/${log##*/})"
+  fi
+}
+
+# Builds every pinned library whose stamp is missing or out of date; sets
+# built (how many) and start (when it began).
+build_all() {
+  local pkg key t0 apt_ready=false
+  start=$(date +%s)
+  built=0
+  for pkg in "${order[@]}"; do
+    declare -F "build_$pkg" >/dev/null || die "$pins names $pkg, which this script cannot build"
+    key=$(key_of "$pkg")
+    [ "$(cat "$stamps/$pkg" 2>/dev/null)" != "$key" ] || continue
+    t0=$(date +%s)
+    say "building $pkg ${version[$pkg]}"
+    log=$top/log/$pkg.log
+    src=$top/src/$pkg
+    work=$top/work/$pkg
+    rm -rf "$work"
+    mkdir -p "$work"
+    : >"$log"
+    if [ "${mode[$pkg]}" != installed ]; then
+      $apt_ready || {
+        apt_setup
+        apt_ready=true
+      }
+      fetch "$pkg" "${version[$pkg]}" "$top/downloads/$pkg" "${mode[$pkg]}"
+      step "unpacking $pkg" unpack "$top/downloads/$pkg" "${mode[$pkg]}"
+    fi
+    # From here on the prefix holds a mix of old and new files until the
+    # library is installed whole.
+    rm -f "$stamps/$pkg"
+    step "building $pkg" "build_$pkg"
+    [ -n "${keep_sources:-}" ] || rm -rf "$work" "$src" "$top/downloads/$pkg"
+    echo "$key" >"$stamps/$pkg"
+    say "built $pkg in $(($(date +%s) - t0)) s"
+    built=$((built + 1))
+  done
 }
