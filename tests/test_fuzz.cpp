@@ -29,11 +29,10 @@ TEST(FuzzFindings, Replay) {
 }
 
 // An RF64 file whose ds64 chunk claims a data size near 2^63: libsndfile
-// skips the data by that much to look for chunks after it, and the seek
-// from where the data starts passed what a count can hold. Refused, the
-// seek leaves libsndfile to read the data there is, as for any file cut
-// short. From memory the seeds replay it; this is the pipe `quorix prepare -`
-// reads, whose length is not known while it runs.
+// skipped the data by that much, and the seek from where the data starts
+// passed what a count can hold (undefined behaviour the sanitizers abort
+// on). Now that seek is refused and the file is damaged, not usable. From
+// memory the seeds replay it; this is the pipe of `quorix prepare -`.
 TEST(FuzzFindings, Rf64DataSizeNear2To63FromAPipe) {
   Bytes sizes;  // the RIFF size, the data size, the frame count
   for (uint64_t v : {UINT64_C(0x8000000000000040), UINT64_C(0x7ffffffffffffff0), UINT64_C(0x3ffffffffffffff8)})
@@ -47,7 +46,6 @@ TEST(FuzzFindings, Rf64DataSizeNear2To63FromAPipe) {
   std::string error;
   AudioFilePtr audio = open_audio("/dev/fd/" + std::to_string(fds[0]), &error);
   close(fds[0]);
-  ASSERT_TRUE(audio) << error;
-  float out[64];
-  EXPECT_EQ(read_mono(*audio, 0, out, 64).frames, 10);
+  EXPECT_FALSE(audio);
+  EXPECT_NE(error.find("damaged"), std::string::npos) << error;
 }

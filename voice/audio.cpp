@@ -130,6 +130,15 @@ static AudioFilePtr finish_open(AudioFilePtr file, std::string* error) {
     *error = "no channels or no sample rate in the file";
     return nullptr;
   }
+  // A header whose sizes send the reader past the end of the file (an RF64
+  // ds64 chunk claiming 2^63 bytes, say) is damaged, not merely cut short:
+  // libsndfile notes it in its log and carries on with what is there.
+  char log[4096] = "";
+  sf_command(file->sf, SFC_GET_LOG_INFO, log, sizeof log);
+  if (strstr(log, "psf_fseek past end")) {
+    *error = "its header points past the end of the file: the file is damaged";
+    return nullptr;
+  }
   AudioFormat& f = file->format;
   f.container = format_name(SFC_GET_FORMAT_INFO, info.format & SF_FORMAT_TYPEMASK);
   f.encoding = format_name(SFC_GET_FORMAT_INFO, info.format & SF_FORMAT_SUBMASK);
