@@ -158,6 +158,36 @@ unpack() {
   fi
 }
 
+# The header-only libraries, from Debian's own packages at the pinned
+# version: their headers copied into the prefix, with a pkg-config file
+# that points there.
+build_nlohmann-json3-dev() {
+  local have
+  have=$(dpkg-query -W -f='${Version}' nlohmann-json3-dev 2>/dev/null || true)
+  [ "$have" = "${version[nlohmann-json3-dev]}" ] ||
+    die "nlohmann-json3-dev ${version[nlohmann-json3-dev]} is pinned, ${have:-none} is installed;
+  install the pinned one, or put the installed version in scripts/winlibs.pins"
+  rm -rf "$prefix/include/nlohmann"
+  cp -a /usr/include/nlohmann "$prefix/include/"
+  sed "s|-I/usr/include|-I$prefix/include|" /usr/share/pkgconfig/nlohmann_json.pc \
+    >"$prefix/lib/pkgconfig/nlohmann_json.pc"
+}
+
+build_libtomlplusplus-dev() {
+  local have
+  have=$(dpkg-query -W -f='${Version}' libtomlplusplus-dev 2>/dev/null || true)
+  [ "$have" = "${version[libtomlplusplus-dev]}" ] ||
+    die "libtomlplusplus-dev ${version[libtomlplusplus-dev]} is pinned, ${have:-none} is installed;
+  install the pinned one, or put the installed version in scripts/winlibs.pins"
+  rm -rf "$prefix/include/toml++"
+  cp -a /usr/include/toml++ "$prefix/include/"
+  # Debian's tomlplusplus.pc names its shared library; the static converter
+  # and the page compile the same headers in, header-only.
+  sed -e "s|^prefix=.*|prefix=$prefix|" -e 's|^libdir=.*|libdir=${prefix}/lib|' -e '/^Libs:/d' \
+    -e 's|^Cflags:.*|Cflags: -I${includedir} -DTOML_HEADER_ONLY=1|' \
+    /usr/lib/x86_64-linux-gnu/pkgconfig/tomlplusplus.pc >"$prefix/lib/pkgconfig/tomlplusplus.pc"
+}
+
 key_extra() { :; }
 
 key_of() {
